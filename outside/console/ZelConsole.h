@@ -1,6 +1,15 @@
 #pragma once
-// Simulator console window.
+// Simulator console: the user enters the command line of an external simulator, runs it on a batch
+// simulation file, watches its output live, can stop it, and is told how it ended.
+// The owner passes the address of its own pointer; the console writes null through it when destroyed.
 #include <QDialog>
+#include <QProcess>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
 
 #if defined(ZEL_CONSOLE_LIBRARY)
 #  define ZEL_CONSOLE_EXPORT Q_DECL_EXPORT
@@ -15,6 +24,37 @@ public:
     ZelConsole(ZelConsole** owner, QWidget* parent = nullptr);
     ~ZelConsole() override;
 
+    // Program and arguments the current fields would run, the batch file last; empty when no command.
+    QStringList commandArguments() const;
+    bool isRunning() const;
+
+public slots:
+    void startRun();
+    void stopRun();
+
+signals:
+    void runFinished(int exitCode, bool crashed);
+
+private slots:
+    void onBrowse();
+    void onReadyRead();
+    void onFinished(int exitCode, QProcess::ExitStatus status);
+    void onError(QProcess::ProcessError error);
+    void onKillTimeout();
+
 private:
+    void appendOutput(const QString& text);
+    void setRunningState(bool running);
+
     ZelConsole** m_owner = nullptr;
+    QLineEdit* m_command = nullptr;
+    QLineEdit* m_batchFile = nullptr;
+    QPushButton* m_browse = nullptr;
+    QPushButton* m_run = nullptr;
+    QPushButton* m_stop = nullptr;
+    QPlainTextEdit* m_output = nullptr;
+    QLabel* m_status = nullptr;
+    QProcess* m_process = nullptr;
+    QTimer* m_killTimer = nullptr;
+    bool m_stopRequested = false;
 };

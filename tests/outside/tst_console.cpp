@@ -1,0 +1,123 @@
+// The simulator console: owner pointer contract, argument list without a shell, live output, stop, exit status.
+#include "ZelConsole.h"
+#include "widget_test_helpers.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace testhelp;
+
+TEST(ConsoleContract, NullsOwnerPointerWhenDestroyed)
+{
+    QWidget parent;
+    ZelConsole* console = nullptr;
+    console = new ZelConsole(&console, &parent);
+    EXPECT_EQ(console->parentWidget(), &parent);
+    delete console;
+    EXPECT_EQ(console, nullptr);
+
+    // Deleted with its parent too.
+    auto* parent2 = new QWidget;
+    ZelConsole* second = nullptr;
+    second = new ZelConsole(&second, parent2);
+    delete parent2;
+    EXPECT_EQ(second, nullptr);
+}
+
+TEST(ConsoleContract, DeleteOnCloseNullsOwner)
+{
+    QWidget parent;
+    ZelConsole* console = nullptr;
+    console = new ZelConsole(&console, &parent);
+    console->setAttribute(Qt::WA_DeleteOnClose);
+    console->show();
+    console->close();
+    QTest::qWait(1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(console, nullptr);
+}
+
+TEST(ConsoleRun, ArgumentsStayWordsNeverShellText)
+{
+    ZelConsole console(nullptr);
+    child<QLineEdit>(&console, "lineEdit_command")->setText("/bin/echo \"a b\" ; \"$(touch x)\"");
+    child<QLineEdit>(&console, "lineEdit_batch_file")->setText("/tmp/batch file.csv");
+    EXPECT_EQ(console.commandArguments(),
+              (QStringList{"/bin/echo", "a b", ";", "$(touch x)", "/tmp/batch file.csv"}));
+}
+
+TEST(ConsoleRun, ShowsOutputAndExitStatus)
+{
+    QTemporaryDir dir;
+    const QString batch = dir.filePath("batch; rm -rf.csv");  // shell syntax in the name stays a name
+    QFile f(batch);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("x\n");
+    f.close();
+
+    ZelConsole console(nullptr);
+    child<QLineEdit>(&console, "lineEdit_command")->setText("/bin/sh -c \"echo hello; echo \\$1; exit 3\" sim");
+    child<QLineEdit>(&console, "lineEdit_batch_file")->setText(batch);
+    QSignalSpy spy(&console, SIGNAL(runFinished(int, bool)));
+    child<QPushButton>(&console, "pushButton_run")->click();
+    EXPECT_FALSE(child<QPushButton>(&console, "pushButton_run")->isEnabled());
+    ASSERT_TRUE(spy.wait(10000));
+    EXPECT_EQ(spy.at(0).at(0).toInt(), 3);
+    EXPECT_FALSE(spy.at(0).at(1).toBool());
+    const QString out = child<QPlainTextEdit>(&console, "plainTextEdit_output")->toPlainText();
+    EXPECT_TRUE(out.contains("hello"));
+    EXPECT_TRUE(out.contains(batch));
+    EXPECT_TRUE(QFile::exists(batch));
+    EXPECT_TRUE(child<QLabel>(&console, "label_status")->text().contains("exit code 3"));
+    EXPECT_TRUE(child<QPushButton>(&console, "pushButton_run")->isEnabled());
+}
+
+TEST(ConsoleRun, StopEndsALongRun)
+{
+    ZelConsole console(nullptr);
+    child<QLineEdit>(&console, "lineEdit_command")->setText("/bin/sleep 30");
+    QSignalSpy spy(&console, SIGNAL(runFinished(int, bool)));
+    console.startRun();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return console.isRunning(); }, 5000));
+    child<QPushButton>(&console, "pushButton_stop")->click();
+    ASSERT_TRUE(spy.wait(10000));
+    EXPECT_TRUE(child<QLabel>(&console, "label_status")->text().contains("Stopped"));
+}
+
+TEST(ConsoleRun, BadInputIsReportedNotRun)
+{
+    ZelConsole console(nullptr);
+    QSignalSpy spy(&console, SIGNAL(runFinished(int, bool)));
+    console.startRun();  // no command
+    EXPECT_FALSE(console.isRunning());
+    EXPECT_TRUE(child<QLabel>(&console, "label_status")->text().contains("command"));
+
+    child<QLineEdit>(&console, "lineEdit_command")->setText("/bin/true");
+    child<QLineEdit>(&console, "lineEdit_batch_file")->setText("/nonexistent/batch.csv");
+    console.startRun();
+    EXPECT_FALSE(console.isRunning());
+    EXPECT_TRUE(child<QLabel>(&console, "label_status")->text().contains("not found"));
+
+    child<QLineEdit>(&console, "lineEdit_batch_file")->clear();
+    child<QLineEdit>(&console, "lineEdit_command")->setText("/nonexistent/simulator");
+    console.startRun();
+    ASSERT_TRUE(spy.count() > 0 || spy.wait(5000));
+    EXPECT_TRUE(child<QLabel>(&console, "label_status")->text().contains("Could not start"));
+}
+
+TEST(ConsoleRun, DestroyingARunningConsoleEndsTheProcess)
+{
+    ZelConsole* console = nullptr;
+    console = new ZelConsole(&console, nullptr);
+    child<QLineEdit>(console, "lineEdit_command")->setText("/bin/sleep 30");
+    console->startRun();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return console->isRunning(); }, 5000));
+    delete console;
+    EXPECT_EQ(console, nullptr);
+}
