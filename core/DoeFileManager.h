@@ -1,0 +1,43 @@
+#pragma once
+// Reads and writes the design table, factor and response files and the simulator exchange files.
+// Stateless: every operation works on the object passed in and reports through the error string.
+#include <QList>
+#include <QString>
+
+#include "DoeZelParamDefinition.h"
+#include "plan_core_global.h"
+
+namespace doeBussiness {
+
+class DoeTableManager;
+class DoeCustomDesignManager;
+
+class PLAN_CORE_EXPORT DoeFileManager
+{
+public:
+    // Reads a design table file into `out` (emptied first). `out` is only filled when the file was
+    // read, so callers parse into a fresh table and swap it in on success.
+    bool loadDoeTableByPath(const QString& path, DoeTableManager& out, QString& err) const;
+    bool saveDoeTableByPath(const QString& path, const DoeTableManager& table, QString& err) const;
+
+    // Factor and response files. Lines that cannot be used are skipped; their 1-based line numbers
+    // in the file are appended to `skippedLines` (the load still succeeds).
+    bool loadFactorByPath(const QString& path, DoeCustomDesignManager& manager, QList<int>& skippedLines,
+                          QString& err) const;
+    bool saveFactorByPath(const QString& path, const DoeCustomDesignManager& manager, QString& err) const;
+    bool loadResponseByPath(const QString& path, DoeCustomDesignManager& manager, QList<int>& skippedLines,
+                            QString& err) const;
+    bool saveResponseByPath(const QString& path, const DoeCustomDesignManager& manager, QString& err) const;
+
+    bool loadZelParamDefFile(const QString& path, DoeParamDefinitionList& out, QString& err) const;
+    bool saveZelBatchSimFile(const QString& path, const DoeTableManager& table, QString& err) const;
+
+    // One "line %1: fail to read\n" per skipped line, for editors that show them after a load.
+    static QString skippedLinesText(const QList<int>& skippedLines);
+
+    // Text parsers behind the loaders, usable on any bytes.
+    static void parseDoeTableText(const QString& text, DoeTableManager& out);
+    static QString decodeFile(const QByteArray& bytes);
+};
+
+}  // namespace doeBussiness
