@@ -37,6 +37,9 @@ public:
 
     // Text parsers behind the loaders, usable on any bytes.
     static void parseDoeTableText(const QString& text, DoeTableManager& out);
+    // File texts the writers produce.
+    static QString doeTableText(const DoeTableManager& table);
+    static QString batchSimText(const DoeTableManager& table);
     static QString decodeFile(const QByteArray& bytes);
 };
 

@@ -67,6 +67,16 @@ int DoeParamDefinition::findPoint(const QStringList& tuple) const
     return -1;
 }
 
+QHash<QStringList, int> DoeParamDefinition::pointIndex() const
+{
+    const QVector<QStringList> all = points();
+    QHash<QStringList, int> index;
+    index.reserve(all.size());
+    for (int j = all.size() - 1; j >= 0; --j)
+        index.insert(all.at(j), j);
+    return index;
+}
+
 DoeParamDefinitionList parseZelParamDefText(const QString& text)
 {
     DoeParamDefinitionList out;

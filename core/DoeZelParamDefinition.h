@@ -1,5 +1,6 @@
 #pragma once
 // One definition section of a simulator parameter definition file, and the parser of such files.
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -25,6 +26,8 @@ struct DoeParamDefinition
     QVector<QStringList> pointCodes() const;
     // Index of the point equal to `tuple` (values in parameter order), or -1.
     int findPoint(const QStringList& tuple) const;
+    // Every point mapped to its first index, for checking many rows.
+    QHash<QStringList, int> pointIndex() const;
 
     bool operator==(const DoeParamDefinition& o) const
     {

@@ -45,7 +45,8 @@ QString CSVHelper::changeStrForCsv(const QString& field)
 {
     const bool needsQuotes = field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"'))
         || field.contains(QLatin1Char('\n')) || field.contains(QLatin1Char('\r'))
-        || (!field.isEmpty() && (field.front().isSpace() || field.back().isSpace()));
+        || (!field.isEmpty() && (field.front().isSpace() || field.back().isSpace()))
+        || field.startsWith(QChar(0xFEFF));  // a leading byte-order mark would be dropped on reading
     if (!needsQuotes)
         return field;
     QString out = field;

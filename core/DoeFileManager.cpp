@@ -1,0 +1,232 @@
+#include "DoeFileManager.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+
+#include "CSVHelper.h"
+#include "DoeFileText.h"
+#include "DoeTableManager.h"
+
+namespace doeBussiness {
+
+namespace fileText {
+
+bool readFile(const QString& path, QString& text, QString& err)
+{
+    if (!path.isEmpty() && !QFileInfo::exists(path)) {
+        err += QStringLiteral("Can't find file\n");
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        err += QStringLiteral("Fail to open file\n");
+        return false;
+    }
+    text = DoeFileManager::decodeFile(file.readAll());
+    return true;
+}
+
+bool writeFile(const QString& path, const QString& text, QString& err)
+{
+    if (!QFileInfo::exists(path)) {
+        QFile create(path);
+        if (create.open(QIODevice::NewOnly | QIODevice::Text))
+            create.close();
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        err += QStringLiteral("Fail to open file\n");
+        return false;
+    }
+    const QByteArray bytes = text.toUtf8();
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        err += QStringLiteral("Fail to write file\n");
+        return false;
+    }
+    return true;
+}
+
+void appendRecord(QString& out, const QVector<QString>& fields, const QString& prefix)
+{
+    out += prefix;
+    for (int i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            out += QLatin1Char(',');
+        out += tk::CSVHelper::changeStrForCsv(fields.at(i));
+    }
+    out += QLatin1Char('\n');
+}
+
+// Makes names unique and non-empty: an empty name at position i becomes Column_<i+1>; a repeated
+// name gets the first free suffix _2, _3, ... so that many repeats stay linear in time and size.
+void makeNamesUnique(QVector<QString>& names)
+{
+    QSet<QString> used;
+    QHash<QString, int> nextSuffix;
+    used.reserve(names.size());
+    for (int i = 0; i < names.size(); ++i) {
+        QString name = names.at(i).isEmpty() ? QStringLiteral("Column_%1").arg(i + 1) : names.at(i);
+        if (used.contains(name)) {
+            int k = nextSuffix.value(name, 2);
+            QString candidate;
+            do {
+                candidate = QStringLiteral("%1_%2").arg(name).arg(k++);
+            } while (used.contains(candidate));
+            nextSuffix.insert(name, k);
+            name = candidate;
+        }
+        used.insert(name);
+        names[i] = name;
+    }
+}
+
+}  // namespace fileText
+
+QString DoeFileManager::decodeFile(const QByteArray& bytes)
+{
+    return tk::CSVHelper::decodeFileText(bytes);
+}
+
+QString DoeFileManager::skippedLinesText(const QList<int>& skippedLines)
+{
+    QString out;
+    for (int line : skippedLines)
+        out += QStringLiteral("line %1: fail to read\n").arg(line);
+    return out;
+}
+
+void DoeFileManager::parseDoeTableText(const QString& text, DoeTableManager& out)
+{
+    out.clear();
+    tk::CSVRecordReader reader(text);
+    QString record;
+    QVector<QString> header;
+    if (reader.next(record))
+        tk::CSVHelper::changeStrLineFromCsv(record, header);
+    QVector<QVector<QString>> rows;
+    int columnCount = header.size();
+    while (reader.next(record)) {
+        if (record.isEmpty())
+            continue;
+        QVector<QString> cells;
+        tk::CSVHelper::changeStrLineFromCsv(record, cells);
+        columnCount = std::max(columnCount, static_cast<int>(cells.size()));
+        rows.append(std::move(cells));
+    }
+    header.resize(columnCount);
+    fileText::makeNamesUnique(header);
+    for (QVector<QString>& row : rows)
+        row.resize(columnCount);
+
+    for (int c = 0; c < columnCount; ++c) {
+        DoeDesignTableColumInfo column;
+        column.name = header.at(c);
+        column.loadedFromFile = true;
+        bool allNumbers = true;
+        bool any = false;
+        double low = 0.0;
+        double high = 0.0;
+        QString lowText;
+        QString highText;
+        for (const QVector<QString>& row : qAsConst(rows)) {
+            const QString& cell = row.at(c);
+            if (cell.isEmpty())
+                continue;
+            bool ok = false;
+            const double v = cell.toDouble(&ok);
+            if (!ok) {
+                allNumbers = false;
+                break;
+            }
+            // Among equal values the later text wins, as the numeric sort of levels does.
+            if (!any || v <= low) {
+                lowText = cell;
+                low = v;
+            }
+            if (!any || v >= high) {
+                highText = cell;
+                high = v;
+            }
+            any = true;
+        }
+        if (!allNumbers) {
+            column.role = EDoeFactorRole::Categorical;
+            QSet<QString> seen;
+            for (const QVector<QString>& row : qAsConst(rows)) {
+                const QString& cell = row.at(c);
+                if (!cell.isEmpty() && !seen.contains(cell)) {
+                    seen.insert(cell);
+                    column.values.append(cell);
+                }
+            }
+        } else {
+            column.role = EDoeFactorRole::Continuous;
+            if (any)
+                column.values = low == high ? QStringList{lowText} : QStringList{lowText, highText};
+        }
+        out.addColumn(column);
+    }
+    for (QVector<QString>& row : rows)
+        out.addRow(std::move(row));
+}
+
+bool DoeFileManager::loadDoeTableByPath(const QString& path, DoeTableManager& out, QString& err) const
+{
+    QString text;
+    if (!fileText::readFile(path, text, err))
+        return false;
+    parseDoeTableText(text, out);
+    return true;
+}
+
+QString DoeFileManager::doeTableText(const DoeTableManager& table)
+{
+    QString text;
+    QVector<QString> names;
+    table.getColumnNameVector(names);
+    fileText::appendRecord(text, names, QString());
+    for (const QVector<QString>& row : table.rows())
+        fileText::appendRecord(text, row, QString());
+    return text;
+}
+
+QString DoeFileManager::batchSimText(const DoeTableManager& table)
+{
+    QString text;
+    QVector<QString> names;
+    table.getColumnNameVector(names);
+    fileText::appendRecord(text, names, QStringLiteral("case,"));
+    const QVector<QVector<QString>>& rows = table.rows();
+    for (int r = 0; r < rows.size(); ++r)
+        fileText::appendRecord(text, rows.at(r), QStringLiteral("%1,").arg(r + 1));
+    return text;
+}
+
+bool DoeFileManager::saveDoeTableByPath(const QString& path, const DoeTableManager& table, QString& err) const
+{
+    return fileText::writeFile(path, doeTableText(table), err);
+}
+
+bool DoeFileManager::loadZelParamDefFile(const QString& path, DoeParamDefinitionList& out, QString& err) const
+{
+    if (!path.isEmpty() && !QFileInfo::exists(path)) {
+        err += QStringLiteral("Can't find file\n");
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        err += QStringLiteral("cannot open file: %1\n").arg(path);
+        return false;
+    }
+    out = parseZelParamDefText(decodeFile(file.readAll()));
+    return true;
+}
+
+bool DoeFileManager::saveZelBatchSimFile(const QString& path, const DoeTableManager& table, QString& err) const
+{
+    return fileText::writeFile(path, batchSimText(table), err);
+}
+
+}  // namespace doeBussiness
