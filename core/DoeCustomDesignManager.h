@@ -1,0 +1,80 @@
+#pragma once
+// Custom-design state: the general, making and output settings, the factor and response
+// registry, the custom-design model terms, and (added by the generation code) the custom-design
+// table, the simulator parameter definitions and the snapshot the wizard restores on cancel.
+#include <QList>
+#include <QString>
+
+#include "DoeDesignRecords.h"
+#include "DoeDesignStores.h"
+#include "DoeModelList.h"
+#include "DoeZelParamDefinition.h"
+#include "plan_core_global.h"
+
+namespace doeBussiness {
+
+class DoeTableManager;
+
+class PLAN_CORE_EXPORT DoeCustomDesignManager
+{
+public:
+    DoeCustomDesignManager();
+    ~DoeCustomDesignManager();
+    DoeCustomDesignManager(const DoeCustomDesignManager&) = delete;
+    DoeCustomDesignManager& operator=(const DoeCustomDesignManager&) = delete;
+
+    // ---- factor and response registry ----
+    bool addFactorData(EDoeFactorRole role, int levels, DoeDesignFactor& out, QString& err);
+    bool setFactorData(const QString& oldName, DoeDesignFactor& inOut, QString& err);
+    bool deleteFactorData(const QString& name, QString& err);
+    bool getFactorDataByName(const QString& name, DoeDesignFactor& out, QString& err) const;
+    void getFactorDataNameList(QList<QString>& out) const { out = m_factors.names(); }
+
+    bool addResponseData(EDoeResponseGoal goal, DoeDesignResponse& out, QString& err);
+    bool setResponseData(const QString& oldName, DoeDesignResponse& inOut, QString& err);
+    bool deleteResponseData(const QString& name, QString& err);
+    bool getResponseDataByName(const QString& name, DoeDesignResponse& out, QString& err) const;
+    void getResponseDataNameList(QList<QString>& out) const { out = m_responses.names(); }
+
+    // Whole stores, for the file readers and writers and the snapshot.
+    const DoeFactorStore& factorStore() const { return m_factors; }
+    const DoeResponseStore& responseStore() const { return m_responses; }
+    void setFactorStore(const DoeFactorStore& store) { m_factors = store; }
+    void setResponseStore(const DoeResponseStore& store) { m_responses = store; }
+
+    // ---- settings ----
+    const DoeDesignGeneralSetting& generalSetting() const { return m_general; }
+    const DoeDesignMakingSetting& makingSetting() const { return m_making; }
+    const DoeDesignAfterSetting& afterSetting() const { return m_after; }
+    bool setGeneralSetting(const DoeDesignGeneralSetting& s, QString& err);
+    bool setMakingSetting(const DoeDesignMakingSetting& s, QString& err);
+    bool setAfterSetting(const DoeDesignAfterSetting& s, QString& err);
+    // Stores settings without validation (snapshot restore).
+    void restoreSettings(const DoeDesignGeneralSetting& g, const DoeDesignMakingSetting& m,
+                         const DoeDesignAfterSetting& a);
+
+    // Decimal unsigned 32-bit text: digits only, 0 to 4294967295.
+    static bool parseUnsigned32(const QString& text, quint32& value);
+
+    // ---- model terms ----
+    DoeModelList& modelList() { return m_models; }
+    const DoeModelList& modelList() const { return m_models; }
+    void genModelMainEffect();
+    void genModelRsm();
+
+    // ---- generation, custom-design table, snapshot and simulator definitions ----
+    // ---- end of generation, custom-design table, snapshot and simulator definitions ----
+
+private:
+    // Re-flags the existing one-name terms of stored factors; `rsm` gives continuous ones 0x20.
+    void reflagMainEffects(bool rsm);
+
+    DoeDesignGeneralSetting m_general;
+    DoeResponseStore m_responses;
+    DoeFactorStore m_factors;
+    DoeModelList m_models;
+    DoeDesignMakingSetting m_making;
+    DoeDesignAfterSetting m_after;
+};
+
+}  // namespace doeBussiness
