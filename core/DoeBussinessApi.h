@@ -65,6 +65,42 @@ public:
     bool setDoeDesignAfterSetting(const DoeDesignAfterSetting& s, QString& err);
 
     // ---- custom design generation, design table and files ----
+    bool genDoeMinNum(QString& err);
+    bool genDoeTableForCustomDesign(QString& err);
+    // "Make Table": copy the custom-design table, check it against the parameter definitions,
+    // then drop invalid rows, add response columns, apply the run order and prime the fit model.
+    void genDoeTableFromCustomDesign_Preparation();
+    bool genDoeTableFromCustomDesign_CheckInvalidRow(QString& err);
+    void genDoeTableFromCustomDesign_AfterCheck();
+    void backGenTableData();
+    void useBackGenTableData();
+    void getTableSizeForCustomDesign(int& rows, int& cols) const;
+    bool getTableDataByRowForCustomDesign(int row, QVector<QString>& out, QString& err) const;
+    void getColumnNameVectorForCustomDesign(QVector<QString>& out) const;
+
+    void getTableSize(int& rows, int& cols) const;
+    bool getTableDataByRow(int row, QVector<QString>& out, QString& err) const;
+    void getColumnNameVector(QVector<QString>& out) const;
+    void getColumnNameUnitVector(QVector<QString>& out) const;
+    bool setSingleData(int row, int col, QString& value, QString& err);
+    bool deleteTableRow(int row, QString& err);
+    bool moveTableRow(int from, int to, QString& err);
+    void clearTableAndRegressionData();
+
+    // Loads keep the current table, its analysis data and the fit model when the file cannot be read.
+    bool loadDoeTableByPath(const QString& path, QString& err);
+    bool saveDoeTableByPath(const QString& path, QString& err) const;
+    // Lines of a factor or response file that cannot be used are skipped; the overloads taking
+    // `skippedLines` receive their 1-based line numbers (DoeFileManager::skippedLinesText formats them).
+    bool loadFactorByPath(const QString& path, QString& err);
+    bool loadFactorByPath(const QString& path, QList<int>& skippedLines, QString& err);
+    bool saveFactorByPath(const QString& path, QString& err) const;
+    bool loadResponseByPath(const QString& path, QString& err);
+    bool loadResponseByPath(const QString& path, QList<int>& skippedLines, QString& err);
+    bool saveResponseByPath(const QString& path, QString& err) const;
+    bool loadZelParamDefFile(const QString& path, bool factorsOnly, QString& err);
+    bool saveZelBatchSimFile(const QString& path, QString& err);
+    bool loadZelSimResultFile(const QString& path, QString& err);
     // ---- end of custom design generation, design table and files ----
 
     // ---- fit model settings ----

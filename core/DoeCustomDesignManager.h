@@ -63,6 +63,39 @@ public:
     void genModelRsm();
 
     // ---- generation, custom-design table, snapshot and simulator definitions ----
+    // Minimum run count from the engine, stored as both run counts of the making setting.
+    bool genDoeMinNum(doeFunc::DoeFunctionManager* engine, QString& err);
+    // Generates the runs into a new custom-design table (left empty when generation fails).
+    bool genDoeTableForCustomDesign(doeFunc::DoeFunctionManager* engine, QString& err);
+    const DoeTableManager* customTable() const { return m_customTable.get(); }
+    void getTableSizeForCustomDesign(int& rows, int& cols) const;
+    bool getTableDataByRowForCustomDesign(int row, QVector<QString>& out, QString& err) const;
+    void getColumnNameVectorForCustomDesign(QVector<QString>& out) const;
+    void backGenTableData();
+    void useBackGenTableData();
+    const DoeParamDefinitionList& paramDefinitions() const { return m_paramDefinitions; }
+    void setParamDefinitions(const DoeParamDefinitionList& defs) { m_paramDefinitions = defs; }
+
+private:
+    // Feeds the factors to the engine's default slot; `fed` receives them in feeding order.
+    bool feedFactors(doeFunc::DoeFunctionManager* engine, QList<DoeDesignFactor>* fed, QString& err) const;
+
+    struct GenerationSnapshot
+    {
+        DoeDesignGeneralSetting general;
+        DoeResponseStore responses;
+        DoeFactorStore factors;
+        DoeModelList models;
+        DoeDesignMakingSetting making;
+        DoeDesignAfterSetting after;
+        DoeParamDefinitionList paramDefinitions;
+        std::shared_ptr<DoeTableManager> table;
+    };
+    std::shared_ptr<DoeTableManager> m_customTable;
+    DoeParamDefinitionList m_paramDefinitions;
+    GenerationSnapshot m_snapshot;
+
+public:
     // ---- end of generation, custom-design table, snapshot and simulator definitions ----
 
 private:

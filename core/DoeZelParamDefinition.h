@@ -1,5 +1,7 @@
 #pragma once
 // One definition section of a simulator parameter definition file, and the parser of such files.
+#include <memory>
+
 #include <QHash>
 #include <QList>
 #include <QMap>
@@ -8,6 +10,11 @@
 #include <QVector>
 
 #include "plan_core_global.h"
+
+// The custom-design state that holds the definitions also drives generation through the engine link.
+namespace doeFunc {
+class DoeFunctionManager;
+}
 
 namespace doeBussiness {
 
