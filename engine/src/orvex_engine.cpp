@@ -1,0 +1,178 @@
+#include "orvex_engine.h"
+
+#include "orvex_design.h"
+#include "orvex_optimise.h"
+#include "orvex_stats.h"
+
+#include <cmath>
+
+namespace orvex {
+
+void Engine::addFactor(Factor f)
+{
+    factors_.push_back(std::move(f));
+    resetModel();
+}
+
+void Engine::resetModel()
+{
+    model_.clear();
+    runCount_ = 0;
+    pending_ = false;
+    runs_.clear();
+    responses_.clear();
+    started_ = false;
+    data_ = FitData();
+    stepFit_ = Fit();
+    runFit_ = Fit();
+}
+
+int Engine::createModel(int kind)
+{
+    resetModel();
+    if (kind != 2 || !model_.build(factors_))
+        return -1;
+    cols_.assign(model_.columnCount(), 0.0);
+    row_.assign(model_.paramCount(), 0.0);
+    scratch_.assign(model_.paramCount(), 0.0);
+    return model_.paramCount();
+}
+
+void Engine::generate(int runs)
+{
+    if (!model_.isBuilt())
+        return;
+    const int F = model_.factorCount();
+    runCount_ = 0;
+    pending_ = false;
+    runs_.clear();
+    responses_.clear();
+    if (runs <= 0 || runs > kMaxRuns || static_cast<long long>(runs) * F > kMaxCells)
+        return;
+    runCount_ = runs;
+    designSeed_ = seed_;
+    runs_ = centreDesign(model_, runs);
+    responses_.assign(runs, kNaN);
+    pending_ = true;
+}
+
+void Engine::resolvePending()
+{
+    if (!pending_)
+        return;
+    pending_ = false;
+    std::vector<double> design = searchDesign(model_, runCount_, designSeed_);
+    if (design.size() == runs_.size())
+        runs_.swap(design);
+}
+
+double* Engine::run(int row)
+{
+    if (row < 0 || row >= runCount_)
+        return nullptr;
+    resolvePending();
+    return &runs_[static_cast<size_t>(row) * model_.factorCount()];
+}
+
+void Engine::setRun(const double* values, int row)
+{
+    if (!values || row < 0 || row >= runCount_)
+        return;
+    pending_ = false;  // the caller supplies its own runs; no search is needed
+    const int F = model_.factorCount();
+    std::copy(values, values + F, runs_.begin() + static_cast<long>(row) * F);
+}
+
+void Engine::setResponse(double value, int row)
+{
+    if (row < 0 || row >= runCount_)
+        return;
+    responses_[row] = value;
+}
+
+bool Engine::startFitting()
+{
+    if (!model_.isBuilt() || runCount_ <= 0)
+        return false;
+    resolvePending();
+    data_ = buildFitData(model_, runs_, responses_);
+    stepFit_ = Fit();
+    runFit_ = Fit();
+    started_ = true;
+    return true;
+}
+
+std::vector<char> Engine::enteredFlags(const int* entered) const
+{
+    std::vector<char> flags(model_.paramCount(), 0);
+    for (int j = 0; j < model_.paramCount(); ++j)
+        flags[j] = entered[j] != 0;
+    return flags;
+}
+
+bool Engine::step(const int* entered)
+{
+    if (!started_ || !entered)
+        return false;
+    stepFit_ = fitEntered(data_, enteredFlags(entered));
+    computeStepStats(data_, stepFit_);
+    stepFit_.q.resize(0, 0);
+    stepFit_.resid.resize(0);
+    return true;
+}
+
+bool Engine::runModel(const int* entered)
+{
+    if (!started_ || !entered)
+        return false;
+    runFit_ = fitEntered(data_, enteredFlags(entered));
+    computeRunStats(runFit_);
+    runFit_.q.resize(0, 0);
+    runFit_.resid.resize(0);
+    return true;
+}
+
+const Fit* Engine::predictionFit() const
+{
+    if (runFit_.valid)
+        return &runFit_;
+    if (stepFit_.valid)
+        return &stepFit_;
+    return nullptr;
+}
+
+bool Engine::predict(const double* x, double& yhat, double& h, const Fit*& fit)
+{
+    fit = predictionFit();
+    if (!fit || !x || !model_.runRow(x, row_.data(), cols_.data()))
+        return false;
+    yhat = predictRow(*fit, row_.data());
+    h = leverage(*fit, row_.data(), scratch_.data());
+    return true;
+}
+
+double Engine::tQuantileCached(double alpha, int dfe)
+{
+    if (!(alpha == cachedAlpha_ && dfe == cachedDfe_)) {
+        cachedAlpha_ = alpha;
+        cachedDfe_ = dfe;
+        cachedT_ = tQuantile(1.0 - alpha / 2.0, dfe);
+    }
+    return cachedT_;
+}
+
+double Engine::maximise(double* x, const double y[3], const double d[3], int restarts)
+{
+    const Fit* fit = predictionFit();
+    if (!fit || !x)
+        return kNaN;
+    std::vector<double> best;
+    const double v = maximiseDesirability(model_, *fit, Desirability(y, d), restarts,
+                                          seed_ ^ 0x5DEECE66Dull, best);
+    if (std::isnan(v) || best.size() != static_cast<size_t>(model_.factorCount()))
+        return kNaN;
+    std::copy(best.begin(), best.end(), x);
+    return v;
+}
+
+}  // namespace orvex

@@ -1,0 +1,70 @@
+// One engine object: factors, model, runs, fitting state. The C exports forward to it.
+#ifndef ORVEX_ENGINE_H
+#define ORVEX_ENGINE_H
+
+#include "orvex_fit.h"
+#include "orvex_model.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvex {
+
+// Largest design or data set an engine object accepts (runs, and runs times factors).
+constexpr int kMaxRuns = 1000000;
+constexpr long long kMaxCells = 20000000;
+
+class Engine {
+public:
+    void addFactor(Factor f);
+    void addResponse(const std::string& name) { responseNames_.push_back(name); }
+    void setSeed(std::uint64_t s) { seed_ = s; }
+    int createModel(int kind);
+    void generate(int runs);
+    double* run(int row);
+    void setRun(const double* values, int row);
+    void setResponse(double value, int row);
+    bool startFitting();
+    bool step(const int* entered);
+    bool runModel(const int* entered);
+    // Fit used by prediction: the latest run, else the latest step; null before any.
+    const Fit* predictionFit() const;
+    // Prediction, its leverage x'(X'X)^-1 x and the fit; false when x is outside the levels.
+    bool predict(const double* x, double& yhat, double& h, const Fit*& fit);
+    double tQuantileCached(double alpha, int dfe);
+    double maximise(double* x, const double y[3], const double d[3], int restarts);
+
+    const Model& model() const { return model_; }
+    bool started() const { return started_; }
+    const Fit& stepFit() const { return stepFit_; }
+    const Fit& runFit() const { return runFit_; }
+    int runCount() const { return runCount_; }
+
+private:
+    void resetModel();
+    void resolvePending();
+    std::vector<char> enteredFlags(const int* entered) const;
+
+    std::vector<Factor> factors_;
+    std::vector<std::string> responseNames_;
+    std::uint64_t seed_ = 0;
+    Model model_;
+    int runCount_ = 0;
+    bool pending_ = false;      // design requested but not optimised yet
+    std::uint64_t designSeed_ = 0;
+    std::vector<double> runs_;
+    std::vector<double> responses_;
+    bool started_ = false;
+    FitData data_;
+    Fit stepFit_;
+    Fit runFit_;
+    std::vector<double> cols_, row_, scratch_;
+    double cachedAlpha_ = kNaN;
+    int cachedDfe_ = -1;
+    double cachedT_ = kNaN;
+};
+
+}  // namespace orvex
+
+#endif
