@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
+
 #include "DoeDesignRecords.h"
 #include "DoeDesignStores.h"
 #include "DoeModelList.h"

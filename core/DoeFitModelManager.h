@@ -45,6 +45,9 @@ public:
     bool genModelRsmByGivenList(const QStringList& names, const DoeTableManager* table, QString& err);
     bool genModelRsmByGivenListAndClearOld(const QStringList& names, const DoeTableManager* table, QString& err);
 
+    // The term generation itself: main effects of `names`, then their squares and pairs.
+    void generateRsmTerms(const QStringList& names, const DoeTableManager& table);
+
     DoeModelList& modelList() { return m_models; }
     const DoeModelList& modelList() const { return m_models; }
     // Takes a copy of `models` as the term list and recomputes the factor list.
@@ -62,7 +65,6 @@ public:
 
 private:
     bool checkColumns(const QStringList& names, const DoeTableManager* table, QString& err) const;
-    void generateRsm(const QStringList& names, const DoeTableManager& table);
 
     EDoeFitModel_Personality m_personality = StandardLeastSquares;
     EDoeFitModel_Emphasis m_emphasis = EffectScreening;

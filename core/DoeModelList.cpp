@@ -1,0 +1,143 @@
+#include "DoeModelList.h"
+
+namespace doeBussiness {
+
+namespace {
+
+bool hasForeignAttributes(const DoeDesignModel& m) { return (m.attributes & ~ModelAttr_RsmContinuous) != 0; }
+
+}  // namespace
+
+DoeModelList::DoeModelList()
+{
+    m_terms.push_back(std::make_unique<DoeDesignModel>(DoeDesignModel::intercept()));
+    m_interceptIndex = 0;
+}
+
+DoeModelList::DoeModelList(const DoeModelList& other) : m_interceptIndex(other.m_interceptIndex)
+{
+    m_terms.reserve(other.m_terms.size());
+    for (const auto& t : other.m_terms)
+        m_terms.push_back(std::make_unique<DoeDesignModel>(*t));
+}
+
+DoeModelList& DoeModelList::operator=(const DoeModelList& other)
+{
+    if (this != &other) {
+        DoeModelList copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+DoeModelList::~DoeModelList() = default;
+
+int DoeModelList::indexOf(const DoeDesignModel& m) const
+{
+    for (size_t i = 0; i < m_terms.size(); ++i) {
+        if (*m_terms[i] == m)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+QList<DoeDesignModel> DoeModelList::terms() const
+{
+    QList<DoeDesignModel> out;
+    out.reserve(size());
+    for (const auto& t : m_terms)
+        out.append(*t);
+    return out;
+}
+
+bool DoeModelList::add(DoeDesignModel& m, QString& err)
+{
+    if (indexOf(m) >= 0) {
+        err += QStringLiteral("Invalid variable\n");
+        return false;
+    }
+    if (hasForeignAttributes(m)) {
+        err += QStringLiteral("Error\n");
+        return false;
+    }
+    m_terms.push_back(std::make_unique<DoeDesignModel>(m));
+    return true;
+}
+
+bool DoeModelList::addIntercept(DoeDesignModel& m, QString& err)
+{
+    if (m_interceptIndex != -1 || !m.isInterceptTerm()) {
+        err += QStringLiteral("Invalid variable\n");
+        return false;
+    }
+    m_interceptIndex = size();
+    m_terms.push_back(std::make_unique<DoeDesignModel>(m));
+    return true;
+}
+
+bool DoeModelList::set(int idx, DoeDesignModel& m, QString& err)
+{
+    if (idx < 0 || idx >= size()) {
+        err += QStringLiteral("Invalid index\n");
+        m = DoeDesignModel();
+        return false;
+    }
+    DoeDesignModel& stored = *m_terms[static_cast<size_t>(idx)];
+    if (idx == m_interceptIndex) {
+        if (!m.isInterceptTerm()) {
+            err += QStringLiteral("Error\n");
+            m = stored;
+            return false;
+        }
+        stored = m;
+        return true;
+    }
+    if (hasForeignAttributes(m)) {
+        err += QStringLiteral("Error\n");
+        m = stored;
+        return false;
+    }
+    if (!(m == stored) && indexOf(m) >= 0) {
+        err += QStringLiteral("Invalid variable\n");
+        m = stored;
+        return false;
+    }
+    stored = m;
+    return true;
+}
+
+bool DoeModelList::remove(int idx, QString& err)
+{
+    if (idx < 0 || idx >= size()) {
+        err += QStringLiteral("Invalid index\n");
+        return false;
+    }
+    if (idx < m_interceptIndex)
+        --m_interceptIndex;
+    else if (idx == m_interceptIndex)
+        m_interceptIndex = -1;
+    m_terms.erase(m_terms.begin() + idx);
+    if (m_terms.empty()) {
+        m_terms.push_back(std::make_unique<DoeDesignModel>(DoeDesignModel::intercept()));
+        m_interceptIndex = 0;
+    }
+    return true;
+}
+
+bool DoeModelList::get(int idx, DoeDesignModel& out, QString& err) const
+{
+    if (idx < 0 || idx >= size()) {
+        err += QStringLiteral("Invalid index\n");
+        return false;
+    }
+    out = *m_terms[static_cast<size_t>(idx)];
+    return true;
+}
+
+void DoeModelList::clear()
+{
+    m_terms.clear();
+    m_interceptIndex = -1;
+}
+
+}  // namespace doeBussiness
