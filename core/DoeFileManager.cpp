@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include "CSVHelper.h"
+#include "DoeCustomDesignManager.h"
 #include "DoeFileText.h"
 #include "DoeTableManager.h"
 
@@ -207,6 +208,167 @@ QString DoeFileManager::batchSimText(const DoeTableManager& table)
 bool DoeFileManager::saveDoeTableByPath(const QString& path, const DoeTableManager& table, QString& err) const
 {
     return fileText::writeFile(path, doeTableText(table), err);
+}
+
+namespace {
+
+const QString kFactorMarker = QStringLiteral("# factor_data_output");
+const QString kResponseMarker = QStringLiteral("# response_data_output");
+
+// Reads a factor or response file up to its marker line; `reader` is left on the first data line.
+bool openMarkedFile(const QString& path, const QString& marker, QString& text, QString& err)
+{
+    if (!fileText::readFile(path, text, err))
+        return false;
+    tk::CSVRecordReader reader(text);
+    QString first;
+    if (!reader.next(first) || first != marker) {
+        err += QStringLiteral("Can't read this file\n");
+        return false;
+    }
+    return true;
+}
+
+// Decimal integer in [0, max].
+bool readCode(const QString& text, int max, int& value)
+{
+    bool ok = false;
+    value = text.toInt(&ok, 10);
+    return ok && value >= 0 && value <= max;
+}
+
+}  // namespace
+
+void DoeFileManager::applyFactorText(const QString& text, DoeCustomDesignManager& manager, QList<int>& skippedLines)
+{
+    manager.setFactorStore(DoeFactorStore());
+    tk::CSVRecordReader reader(text);
+    QString record;
+    reader.next(record);  // marker
+    QVector<QString> f;
+    while (reader.next(record)) {
+        if (record.isEmpty())
+            continue;
+        tk::CSVHelper::changeStrLineFromCsv(record, f);
+        const int n = f.size();
+        int role = 0;
+        int changes = 0;
+        bool used = n >= 6 && readCode(f.at(1), 2, role) && readCode(f.at(2), 2, changes);
+        if (used) {
+            QString ignored;
+            DoeDesignFactor factor;
+            used = manager.addFactorData(static_cast<EDoeFactorRole>(role), n - 4, factor, ignored);
+            if (used) {
+                const QString generated = factor.name;
+                factor.name = f.at(0);
+                factor.role = static_cast<EDoeFactorRole>(role);
+                factor.changes = changes;
+                factor.values = QStringList(f.begin() + 3, f.end() - 1);
+                factor.units = f.at(n - 1);
+                // A refused change leaves the factor just added under its generated name.
+                used = manager.setFactorData(generated, factor, ignored);
+            }
+        }
+        if (!used)
+            skippedLines.append(reader.lineNumber());
+    }
+}
+
+void DoeFileManager::applyResponseText(const QString& text, DoeCustomDesignManager& manager,
+                                       QList<int>& skippedLines)
+{
+    manager.setResponseStore(DoeResponseStore());
+    tk::CSVRecordReader reader(text);
+    QString record;
+    reader.next(record);  // marker
+    QVector<QString> f;
+    while (reader.next(record)) {
+        if (record.isEmpty())
+            continue;
+        tk::CSVHelper::changeStrLineFromCsv(record, f);
+        int goal = 0;
+        bool used = f.size() >= 8 && readCode(f.at(1), 3, goal);
+        if (used) {
+            QString ignored;
+            DoeDesignResponse response;
+            used = manager.addResponseData(Maximize, response, ignored);
+            if (used) {
+                const QString generated = response.name;
+                response.name = f.at(0);
+                response.goal = static_cast<EDoeResponseGoal>(goal);
+                response.lowerLimit = f.at(2);
+                response.upperLimit = f.at(3);
+                response.importance = f.at(4);
+                response.lowerDetectionLimit = f.at(5);
+                response.upperDetectionLimit = f.at(6);
+                response.units = f.at(7);
+                used = manager.setResponseData(generated, response, ignored);
+            }
+        }
+        if (!used)
+            skippedLines.append(reader.lineNumber());
+    }
+}
+
+bool DoeFileManager::loadFactorByPath(const QString& path, DoeCustomDesignManager& manager,
+                                      QList<int>& skippedLines, QString& err) const
+{
+    QString text;
+    if (!openMarkedFile(path, kFactorMarker, text, err))
+        return false;
+    applyFactorText(text, manager, skippedLines);
+    return true;
+}
+
+bool DoeFileManager::loadResponseByPath(const QString& path, DoeCustomDesignManager& manager,
+                                        QList<int>& skippedLines, QString& err) const
+{
+    QString text;
+    if (!openMarkedFile(path, kResponseMarker, text, err))
+        return false;
+    applyResponseText(text, manager, skippedLines);
+    return true;
+}
+
+QString DoeFileManager::factorText(const DoeCustomDesignManager& manager)
+{
+    QString text = kFactorMarker + QLatin1Char('\n');
+    const DoeFactorStore& store = manager.factorStore();
+    for (const QString& name : store.names()) {
+        const DoeDesignFactor f = store.records().value(name);
+        QVector<QString> fields{f.name, QString::number(static_cast<int>(f.role)), QString::number(f.changes)};
+        for (const QString& v : f.values)
+            fields.append(v);
+        fields.append(f.units);
+        fileText::appendRecord(text, fields, QString());
+    }
+    return text;
+}
+
+QString DoeFileManager::responseText(const DoeCustomDesignManager& manager)
+{
+    QString text = kResponseMarker + QLatin1Char('\n');
+    const DoeResponseStore& store = manager.responseStore();
+    for (const QString& name : store.names()) {
+        const DoeDesignResponse r = store.records().value(name);
+        fileText::appendRecord(text,
+                               {r.name, QString::number(static_cast<int>(r.goal)), r.lowerLimit, r.upperLimit,
+                                r.importance, r.lowerDetectionLimit, r.upperDetectionLimit, r.units},
+                               QString());
+    }
+    return text;
+}
+
+bool DoeFileManager::saveFactorByPath(const QString& path, const DoeCustomDesignManager& manager,
+                                      QString& err) const
+{
+    return fileText::writeFile(path, factorText(manager), err);
+}
+
+bool DoeFileManager::saveResponseByPath(const QString& path, const DoeCustomDesignManager& manager,
+                                        QString& err) const
+{
+    return fileText::writeFile(path, responseText(manager), err);
 }
 
 bool DoeFileManager::loadZelParamDefFile(const QString& path, DoeParamDefinitionList& out, QString& err) const

@@ -40,6 +40,11 @@ public:
     // File texts the writers produce.
     static QString doeTableText(const DoeTableManager& table);
     static QString batchSimText(const DoeTableManager& table);
+    static QString factorText(const DoeCustomDesignManager& manager);
+    static QString responseText(const DoeCustomDesignManager& manager);
+    // Replace the store by the lines after the marker line of `text`, noting the skipped ones.
+    static void applyFactorText(const QString& text, DoeCustomDesignManager& manager, QList<int>& skippedLines);
+    static void applyResponseText(const QString& text, DoeCustomDesignManager& manager, QList<int>& skippedLines);
     static QString decodeFile(const QByteArray& bytes);
 };
 

@@ -1,0 +1,182 @@
+// Design generation through the engine's default slot, the custom-design table, and the snapshot
+// the wizard takes when it opens and restores on cancel.
+#include <cmath>
+
+#include "DoeCustomDesignManager.h"
+#include "DoeFunctionManager.h"
+#include "DoeTableManager.h"
+
+namespace doeBussiness {
+
+namespace {
+
+constexpr int kDefaultSlot = -1;
+constexpr int kModelKind = 2;
+
+}  // namespace
+
+bool DoeCustomDesignManager::feedFactors(doeFunc::DoeFunctionManager* engine, QList<DoeDesignFactor>* fed,
+                                         QString& err) const
+{
+    for (const QString& name : m_factors.names()) {
+        DoeDesignFactor factor;
+        if (!getFactorDataByName(name, factor, err)) {
+            err += QStringLiteral("Factor error\n");
+            return false;
+        }
+        switch (factor.role) {
+        case Continuous:
+            if (factor.values.size() != 2) {
+                err += QStringLiteral("Factor error\n");
+                return false;
+            }
+            engine->addContinuousFactor(name, factor.values.at(0).toDouble(), factor.values.at(1).toDouble(),
+                                        kDefaultSlot);
+            break;
+        case DiscreteNumeric:
+            engine->addDiscreteFactor(name, factor.values, kDefaultSlot);
+            break;
+        case Categorical:
+            engine->addCategoricalFactor(name, factor.values, kDefaultSlot);
+            break;
+        default:
+            err += QStringLiteral("Factor error\n");
+            return false;
+        }
+        if (fed)
+            fed->append(factor);
+    }
+    return true;
+}
+
+bool DoeCustomDesignManager::genDoeMinNum(doeFunc::DoeFunctionManager* engine, QString& err)
+{
+    if (!engine) {
+        err += QStringLiteral("Unknown error\n");
+        return false;
+    }
+    if (!engine->createDoeObj()) {
+        err += QStringLiteral("fail to create doe obj\n");
+        return false;
+    }
+    if (!feedFactors(engine, nullptr, err))
+        return false;
+    const int n = engine->creataDoeModel(kModelKind, kDefaultSlot);
+    if (n == -1) {
+        err += QStringLiteral("Fail to calculate\n");
+        return false;
+    }
+    DoeDesignMakingSetting making = m_making;
+    making.minimumRuns = n;
+    making.userSpecifiedRuns = n;
+    return setMakingSetting(making, err);
+}
+
+bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionManager* engine, QString& err)
+{
+    if (!engine)
+        return false;
+    m_customTable = std::make_shared<DoeTableManager>();
+    if (!engine->createDoeObj()) {
+        err += QStringLiteral("fail to create doe obj\n");
+        return false;
+    }
+    if (m_factors.isEmpty()) {
+        err += QStringLiteral("No data\n");
+        return false;
+    }
+    QList<DoeDesignFactor> fed;
+    if (!feedFactors(engine, &fed, err))
+        return false;
+
+    quint32 seed = 0;
+    parseUnsigned32(m_general.randomSeed, seed);  // validated when stored
+    engine->setRandomSeed(seed, kDefaultSlot);
+    if (engine->creataDoeModel(kModelKind, kDefaultSlot) == -1) {
+        err += QStringLiteral("Fail to calculate\n");
+        return false;
+    }
+    const int runs = m_making.userSpecified ? m_making.userSpecifiedRuns : m_making.minimumRuns;
+    engine->generateDoeTable(runs, kDefaultSlot);
+    const int rowsToRead = runs > 0 ? runs : 1;
+
+    for (const DoeDesignFactor& factor : qAsConst(fed))
+        m_customTable->addColumn(DoeDesignTableColumInfo(factor));
+
+    const auto dataError = [this, &err]() {
+        m_customTable->clear();
+        err += QStringLiteral("Data error\n");
+        return false;
+    };
+    for (int r = 0; r < rowsToRead; ++r) {
+        const double* values = engine->getVFactorByLineIdx(r, kDefaultSlot);
+        if (!values)
+            return dataError();
+        QVector<QString> cells;
+        cells.reserve(fed.size());
+        for (int k = 0; k < fed.size(); ++k) {
+            const double v = values[k];
+            // A value that is not finite would reach the table as "nan" or "inf": treat it as bad data.
+            if (!std::isfinite(v))
+                return dataError();
+            const DoeDesignFactor& factor = fed.at(k);
+            if (factor.role == Continuous) {
+                cells.append(QString("%1").arg(v, 0, 'g', -1));
+                continue;
+            }
+            // Level index, truncated toward zero; checked in double so a huge value cannot overflow.
+            if (v <= -1.0 || v >= factor.values.size())
+                return dataError();
+            cells.append(factor.values.at(static_cast<int>(v)));
+        }
+        m_customTable->addRow(std::move(cells));
+    }
+    return true;
+}
+
+void DoeCustomDesignManager::getTableSizeForCustomDesign(int& rows, int& cols) const
+{
+    if (m_customTable)
+        m_customTable->getTableSize(rows, cols);
+}
+
+bool DoeCustomDesignManager::getTableDataByRowForCustomDesign(int row, QVector<QString>& out, QString& err) const
+{
+    if (!m_customTable) {
+        err += QStringLiteral("Unknown error\n");
+        return false;
+    }
+    return m_customTable->getTableDataByRow(row, out, err);
+}
+
+void DoeCustomDesignManager::getColumnNameVectorForCustomDesign(QVector<QString>& out) const
+{
+    if (m_customTable)
+        m_customTable->getColumnNameVector(out);
+}
+
+void DoeCustomDesignManager::backGenTableData()
+{
+    m_snapshot.general = m_general;
+    m_snapshot.responses = m_responses;
+    m_snapshot.factors = m_factors;
+    m_snapshot.models = m_models;
+    m_snapshot.making = m_making;
+    m_snapshot.after = m_after;
+    m_snapshot.paramDefinitions = m_paramDefinitions;
+    m_snapshot.table.reset(m_customTable ? m_customTable->clone() : nullptr);
+}
+
+void DoeCustomDesignManager::useBackGenTableData()
+{
+    restoreSettings(m_snapshot.general, m_snapshot.making, m_snapshot.after);
+    m_responses = m_snapshot.responses;
+    m_factors = m_snapshot.factors;
+    m_models = m_snapshot.models;
+    m_paramDefinitions = m_snapshot.paramDefinitions;
+    // The table copy moves back, so a second restore without a new snapshot leaves no table.
+    m_customTable = std::move(m_snapshot.table);
+    m_snapshot.table.reset();
+}
+
+}  // namespace doeBussiness
