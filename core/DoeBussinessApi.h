@@ -5,12 +5,14 @@
 // Operations that can fail return bool (or an int status) and append one message per failure,
 // ending in a newline, to the caller's QString; success leaves that string untouched.
 #include <QList>
+#include <QMap>
 #include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
 #include "DoeDesignRecords.h"
+#include "DoeRegressionSlotSettings.h"
 #include "plan_core_global.h"
 
 namespace doeFunc {
@@ -125,6 +127,77 @@ public:
     // ---- end of fit model settings ----
 
     // ---- regression, stepwise, Monte Carlo and sensitivity ----
+    // 1 ready, -1 refused (message appended), -2 fit-model state or design table missing.
+    int canRunModel(QString& err);
+    // Builds the regression data set and one engine slot per model response.
+    bool preparationForModelRegression(QString& err);
+    // Final fit of the entered terms; resets the Monte Carlo settings and tables of the fit.
+    bool runModel(int slot);
+    void getRunModelResult(double& ssError, double& ssModel, int& dfModel, int& dfError, double& rmse,
+                           double& rSquare, double& rSquareAdj, double& fRatio, double& probF,
+                           int slot) const;
+    void getRunParameter(int param, double& estimate, double& stdError, double& tRatio,
+                         double& probT, int slot) const;
+    void getStepResult(double& sse, int& dfe, double& rmse, double& rSquare, double& rSquareAdj,
+                       int& p, double& cp, double& aicc, double& bicc, int slot) const;
+    void getStepwiseParameter(int param, double& estimate, int& nDF, double& ss, double& fRatio,
+                              double& probF, int slot) const;
+    void getSaveFacName(QVector<QString>& out, int slot) const;
+    void getSaveParamName(QVector<QString>& out, int slot) const;
+    void getMFInfo(QVector<QPair<int, int>>& out, int slot) const;
+    void setMFInfo(const QVector<QPair<int, int>>& flags, int slot);
+    // Prediction and the bounds of its confidence and prediction intervals; NaN when not possible.
+    void predictResult(const QList<QString>& values, double& o1, double& o2, double& o3, double& o4,
+                       double& o5, double alpha, int slot);
+    double calculateMax(QList<QString>& settings, double y1, double y2, double y3, double d1,
+                        double d2, double d3, int iterations, int slot);
+    void getRegressionAllFactorAndUsedFactor(QList<QString>& factors,
+                                             QMap<QString, DoeDesignTableColumInfo>& info,
+                                             QVector<bool>& used, int slot) const;
+    void getAllColumnInfoByNameForRegression(const QList<QString>& names,
+                                             QMap<QString, DoeDesignTableColumInfo>& info) const;
+    bool getRegressionTableRowMap(QMap<int, int>& map) const;
+    void getTableFactorRawDataForRegression(QVector<QVector<QString>>& out, bool byRow) const;
+    void getTableResponseRawDataForRegression(QVector<QVector<QString>>& out, bool byRow) const;
+    void getTableFactorConvertedDataForRegression(QVector<QVector<QString>>& out) const;
+    void getTableResponseConvertedDataForRegression(QVector<QVector<QString>>& out) const;
+
+    void getFitModel_Stepwise_Setting(DoeFitModel_Stepwise_Setting& s, int slot) const;
+    bool setFitModel_Stepwise_Setting(DoeFitModel_Stepwise_Setting& s, int slot, QString& err);
+    // One step in the stored direction; true when a term was entered or removed. Safe to call
+    // from a worker thread while the window reads the step results of the same slot.
+    bool stepwiseStepCombine(int slot);
+    bool stepwiseStepCombineDoSingle(bool forward, int slot);
+
+    bool getMonteCarloFactorInfo(int slot, QMap<QString, DoeMonteCarloFactorInfo>& out) const;
+    bool setMonteCarloFactorInfo(int slot, const QString& name, DoeMonteCarloFactorInfo& info,
+                                 QString& err);
+    bool getMonteCarloResponseInfo(int slot, QMap<QString, DoeMonteCarloResponseInfo>& out) const;
+    bool setMonteCarloResponseInfo(int slot, const QString& name, DoeMonteCarloResponseInfo& info,
+                                   QString& err);
+    bool getMonteCarloNum(int slot, QPair<int, double>& n) const;
+    bool setMonteCarloNum(int slot, QPair<int, double>& n, QString& err);
+    void setMonteCarloFactorsDefaultValue(int slot, const QVector<double>& values,
+                                          const QVector<bool>& used);
+    bool monteCarloValidCheck(int slot, QString& err);
+    // Simulates the slot into its Monte Carlo table; false (table emptied) when it cannot.
+    bool genMonteCarloTableData(int slot);
+    bool getMonteCarloTableData(QVector<QString>& header, QVector<QVector<QString>>& rows,
+                                int slot) const;
+    bool getResponseData(QVector<double>& values, QPair<double, double>& range, int slot) const;
+
+    bool doSensitivityAnalysis_eFast(int N, int M, QList<QString>& names, QList<double>& firstOrder,
+                                     QList<double>& total, int slot, QString& err);
+
+private:
+    bool _genSensitivityAnalysisBoundList(QList<QString>& names, QList<QPair<double, double>>& bounds,
+                                          QList<int>& removed, int slot, QString& err);
+    void refreshMonteCarloData();
+    // Reads the slot's step statistics and flags from the engine link and publishes them.
+    void _publishStepwiseSnapshot(int slot);
+    bool _isRegressionSlot(int slot) const;
+
+public:
     // ---- end of regression, stepwise, Monte Carlo and sensitivity ----
 
 private:

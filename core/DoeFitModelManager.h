@@ -7,6 +7,7 @@
 
 #include "DoeDesignRecords.h"
 #include "DoeModelList.h"
+#include "DoeRegressionSlotSettings.h"
 #include "plan_core_global.h"
 
 namespace doeBussiness {
@@ -60,7 +61,14 @@ public:
 
     // ---- per-slot stepwise and Monte Carlo settings ----
     // Empties every per-slot setting; called by reset().
-    void clearSlotSettings() {}
+    void clearSlotSettings() { m_slotSettings.clear(); }
+    DoeRegressionSlotSettings& slotSettings() { return m_slotSettings; }
+    const DoeRegressionSlotSettings& slotSettings() const { return m_slotSettings; }
+
+private:
+    DoeRegressionSlotSettings m_slotSettings;
+
+public:
     // ---- end of per-slot stepwise and Monte Carlo settings ----
 
 private:

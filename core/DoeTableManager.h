@@ -8,6 +8,7 @@
 #include <QVector>
 
 #include "DoeDesignRecords.h"
+#include "DoeRegressionData.h"
 #include "DoeZelParamDefinition.h"
 #include "plan_core_global.h"
 
@@ -74,8 +75,15 @@ public:
     // ---- regression data set and Monte Carlo table ----
     // Members held here must be copyable (clone copies the whole object). The two hooks are called
     // by the table: the first whenever rows are removed or reordered, the second when it is cleared.
-    void clearRowAlignedAnalysisData() {}
-    void clearAllAnalysisData() { clearRowAlignedAnalysisData(); }
+    void clearRowAlignedAnalysisData() { m_analysis.regression.clearRowMap(); }
+    void clearAllAnalysisData() { m_analysis.clear(); }
+    DoeRegressionAnalysisData& analysisData() { return m_analysis; }
+    const DoeRegressionAnalysisData& analysisData() const { return m_analysis; }
+
+private:
+    DoeRegressionAnalysisData m_analysis;
+
+public:
     // ---- end of regression data set and Monte Carlo table ----
 
 private:

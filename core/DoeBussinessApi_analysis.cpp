@@ -1,0 +1,325 @@
+// Facade operations of the analysis: regression preparation and run, result access, stepwise
+// steps, Monte Carlo settings and simulation, and the sensitivity analysis of a fitted slot.
+#include "DoeBussinessApi.h"
+
+#include "DoeAlgorithmManager.h"
+#include "DoeFitModelManager.h"
+#include "DoeFunctionManager.h"
+#include "DoeMonteCarloSimulator.h"
+#include "DoeTableManager.h"
+
+#include <cmath>
+#include <limits>
+
+namespace doeBussiness {
+
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+bool columnHasData(const DoeTableManager& table, const QString& name)
+{
+    const int c = table.columnIndex(name);
+    if (c < 0)
+        return false;
+    for (const auto& row : table.rows())
+        if (c < row.size() && !row[c].isEmpty())
+            return true;
+    return false;
+}
+
+bool isNumberText(const QString& s)
+{
+    bool ok = false;
+    s.toDouble(&ok);
+    return ok;
+}
+
+}  // namespace
+
+// ---- regression ----
+
+int DoeBussinessApi::canRunModel(QString& err)
+{
+    if (!m_fitModelManager || !m_tableManager)
+        return -2;
+    const QList<QString>& responses = m_fitModelManager->modelResponseList();
+    const QList<QString>& factors = m_fitModelManager->modelFactorList();
+    if (responses.isEmpty()) {
+        err += QStringLiteral("Cannot run without Y responses\n");
+        return -1;
+    }
+    if (factors.isEmpty()) {
+        err += QStringLiteral("Cannot run without effects\n");
+        return -1;
+    }
+    for (const QString& r : responses) {
+        if (!columnHasData(*m_tableManager, r)) {
+            err += QStringLiteral("All rows have data that is missing\n");
+            return -1;
+        }
+        if (factors.contains(r)) {
+            err += QStringLiteral("Same variable in response and model\n");
+            return -1;
+        }
+    }
+    for (const QString& f : factors) {
+        if (!columnHasData(*m_tableManager, f)) {
+            err += QStringLiteral("All rows have data that is missing\n");
+            return -1;
+        }
+    }
+    return 1;
+}
+
+bool DoeBussinessApi::preparationForModelRegression(QString& err)
+{
+    if (!m_functionManager || !m_tableManager || !m_fitModelManager) {
+        err += QStringLiteral("Unknown error\n");
+        return false;
+    }
+    const QList<QString> factors = m_fitModelManager->modelFactorList();
+    const QList<QString> responses = m_fitModelManager->modelResponseList();
+    if (factors.isEmpty() || responses.isEmpty()) {
+        err += QStringLiteral("No data\n");
+        return false;
+    }
+    DoeRegressionData& data = m_tableManager->analysisData().regression;
+    if (!data.build(m_tableManager->columns(), m_tableManager->rows(), factors, responses, err))
+        return false;
+    for (const auto& row : data.convertedResponses())
+        for (const QString& cell : row)
+            if (!isNumberText(cell)) {
+                err += QStringLiteral("Response data must be number\n");
+                return false;
+            }
+    const int rows = data.convertedFactors().size();
+    if (rows == 0 || rows != data.convertedResponses().size()) {
+        err += QStringLiteral("Data error\n");
+        return false;
+    }
+    // Every factor column must describe a usable factor before any engine object is touched.
+    for (const QString& f : factors) {
+        const DoeDesignTableColumInfo col = data.columnInfo().value(f);
+        if (col.values.isEmpty() || (col.role == Continuous && col.values.size() != 2)) {
+            err += QStringLiteral("Factor error\n");
+            return false;
+        }
+    }
+    if (!m_functionManager->createDoeObjMulti(responses.size())) {
+        err += QStringLiteral("fail to create doe obj\n");
+        return false;
+    }
+    DoeDesignGeneralSetting general;
+    getDoeDesignGeneralSetting(general);
+    bool seedOk = false;
+    unsigned long seed = general.randomSeed.toULong(&seedOk, 10);
+    if (!seedOk)
+        seed = DoeDesignGeneralSetting().randomSeed.toULong(nullptr, 10);
+
+    QVector<QString> names;
+    QVector<int> kinds, levelCounts;
+    QVector<QVector<QString>> levelNames;
+    QVector<QVector<double>> levelValues;
+    for (int k = 0; k < responses.size(); ++k) {
+        for (const QString& f : factors) {
+            const DoeDesignTableColumInfo col = data.columnInfo().value(f);
+            const QList<QString> levels = col.values;
+            switch (col.role) {
+            case Continuous:
+                m_functionManager->addContinuousFactor(f, col.values[0].toDouble(),
+                                                       col.values[1].toDouble(), k);
+                break;
+            case DiscreteNumeric:
+                m_functionManager->addDiscreteFactor(f, levels, k);
+                break;
+            default:
+                m_functionManager->addCategoricalFactor(f, levels, k);
+                break;
+            }
+            if (k == 0) {
+                names.append(f);
+                kinds.append(col.role == Continuous ? 1 : col.role == Categorical ? 2 : 3);
+                levelCounts.append(col.role == Continuous ? 0 : col.values.size());
+                levelNames.append(col.role == Categorical ? col.values.toVector() : QVector<QString>());
+                QVector<double> values;
+                if (col.role == DiscreteNumeric)
+                    for (const QString& v : col.values)
+                        values.append(v.toDouble());
+                levelValues.append(values);
+            }
+        }
+        if (!data.columnInfo().contains(responses[k])) {
+            err += QStringLiteral("Response error\n");
+            return false;
+        }
+        m_functionManager->addResponses(responses[k], k);
+        m_functionManager->setRandomSeed(seed, k);
+        if (m_functionManager->creataDoeModel(2, k) == -1) {
+            err += QStringLiteral("Fail to create model\n");
+            return false;
+        }
+        m_functionManager->generateDoeTable(rows, k);
+        for (int r = 0; r < rows; ++r)
+            m_functionManager->setVFactorByLineIdx(data.convertedFactors()[r], r, k);
+        for (int r = 0; r < rows; ++r)
+            m_functionManager->setVResponseByLineIdx(data.convertedResponses()[r], r, k);
+        m_functionManager->initRegressionBaseData(names, kinds, levelCounts, levelNames, levelValues, k);
+    }
+    DoeRegressionSlotSettings& slots = m_fitModelManager->slotSettings();
+    slots.stepwise.clear();
+    for (int k = 0; k < responses.size(); ++k)
+        slots.stepwise.append(DoeFitModel_Stepwise_Setting());
+    slots.stepwiseSnapshots.clear();
+    for (int k = 0; k < responses.size(); ++k)
+        _publishStepwiseSnapshot(k);
+    return true;
+}
+
+bool DoeBussinessApi::_isRegressionSlot(int slot) const
+{
+    return m_fitModelManager && slot >= 0 && slot < m_fitModelManager->slotSettings().stepwise.size();
+}
+
+bool DoeBussinessApi::runModel(int slot)
+{
+    if (!m_functionManager || !m_tableManager || !m_fitModelManager || !_isRegressionSlot(slot))
+        return false;
+    m_functionManager->runModel(slot);
+    refreshMonteCarloData();
+    m_tableManager->analysisData().monteCarloTables =
+        QVector<DoeMonteCarloTable>(m_fitModelManager->modelResponseList().size());
+    return true;
+}
+
+void DoeBussinessApi::getRunModelResult(double& ssError, double& ssModel, int& dfModel, int& dfError,
+                                        double& rmse, double& rSquare, double& rSquareAdj,
+                                        double& fRatio, double& probF, int slot) const
+{
+    if (m_functionManager)
+        m_functionManager->getRunModelResult(ssError, ssModel, dfModel, dfError, rmse, rSquare,
+                                             rSquareAdj, fRatio, probF, slot);
+}
+
+void DoeBussinessApi::getRunParameter(int param, double& estimate, double& stdError, double& tRatio,
+                                      double& probT, int slot) const
+{
+    if (m_functionManager)
+        m_functionManager->getRunParameter(param, estimate, stdError, tRatio, probT, slot);
+}
+
+void DoeBussinessApi::getSaveFacName(QVector<QString>& out, int slot) const
+{
+    if (m_functionManager)
+        m_functionManager->getSaveFacName(out, slot);
+}
+
+void DoeBussinessApi::getSaveParamName(QVector<QString>& out, int slot) const
+{
+    if (m_functionManager)
+        m_functionManager->getSaveParamName(out, slot);
+}
+
+void DoeBussinessApi::predictResult(const QList<QString>& values, double& o1, double& o2, double& o3,
+                                    double& o4, double& o5, double alpha, int slot)
+{
+    o1 = o2 = o3 = o4 = o5 = kNaN;
+    if (!m_functionManager || !m_fitModelManager || !m_tableManager)
+        return;
+    const QList<QString>& factors = m_fitModelManager->modelFactorList();
+    QList<QString> converted = values;
+    for (int i = 0; i < converted.size() && i < factors.size(); ++i) {
+        const int c = m_tableManager->columnIndex(factors[i]);
+        if (c < 0)
+            continue;
+        const DoeDesignTableColumInfo& col = m_tableManager->columns()[c];
+        if (col.role != Continuous)
+            converted[i] = QString::number(qMax(0, col.values.indexOf(converted[i])));
+    }
+    m_functionManager->predictResult(converted, o1, o2, o3, o4, o5, alpha, slot);
+}
+
+double DoeBussinessApi::calculateMax(QList<QString>& settings, double y1, double y2, double y3,
+                                     double d1, double d2, double d3, int iterations, int slot)
+{
+    if (!m_functionManager)
+        return kNaN;
+    return m_functionManager->calculateMax(settings, y1, y2, y3, d1, d2, d3, iterations, slot);
+}
+
+void DoeBussinessApi::getRegressionAllFactorAndUsedFactor(QList<QString>& factors,
+                                                          QMap<QString, DoeDesignTableColumInfo>& info,
+                                                          QVector<bool>& used, int slot) const
+{
+    if (!m_fitModelManager || !m_tableManager)
+        return;
+    factors = m_fitModelManager->modelFactorList();
+    info.clear();
+    for (const QString& f : factors) {
+        const int c = m_tableManager->columnIndex(f);
+        if (c >= 0)
+            info.insert(f, m_tableManager->columns()[c]);
+    }
+    used = QVector<bool>(factors.size(), false);
+    QVector<QString> columns;
+    getSaveFacName(columns, slot);
+    QVector<QPair<int, int>> flags;
+    getMFInfo(flags, slot);
+    for (int c = 1; c < columns.size(); ++c) {
+        if (c >= flags.size() || flags[c].first == 0)
+            continue;
+        for (int f = 0; f < factors.size(); ++f)
+            if (columns[c].contains(factors[f]))
+                used[f] = true;
+    }
+}
+
+void DoeBussinessApi::getAllColumnInfoByNameForRegression(const QList<QString>& names,
+                                                          QMap<QString, DoeDesignTableColumInfo>& info) const
+{
+    if (!m_tableManager || !m_tableManager->analysisData().regression.isBuilt())
+        return;
+    const auto& all = m_tableManager->analysisData().regression.columnInfo();
+    for (const QString& n : names)
+        if (all.contains(n))
+            info.insert(n, all.value(n));
+}
+
+bool DoeBussinessApi::getRegressionTableRowMap(QMap<int, int>& map) const
+{
+    if (!m_tableManager || !m_tableManager->analysisData().regression.isBuilt())
+        return false;
+    map = m_tableManager->analysisData().regression.rowMap();
+    return true;
+}
+
+void DoeBussinessApi::getTableFactorRawDataForRegression(QVector<QVector<QString>>& out, bool byRow) const
+{
+    if (!m_tableManager)
+        return;
+    const DoeRegressionData& d = m_tableManager->analysisData().regression;
+    out = byRow ? d.rawFactors() : DoeRegressionData::transposed(d.rawFactors(), d.factorNames().size());
+}
+
+void DoeBussinessApi::getTableResponseRawDataForRegression(QVector<QVector<QString>>& out, bool byRow) const
+{
+    if (!m_tableManager)
+        return;
+    const DoeRegressionData& d = m_tableManager->analysisData().regression;
+    out = byRow ? d.rawResponses()
+                : DoeRegressionData::transposed(d.rawResponses(), d.responseNames().size());
+}
+
+void DoeBussinessApi::getTableFactorConvertedDataForRegression(QVector<QVector<QString>>& out) const
+{
+    if (m_tableManager)
+        out = m_tableManager->analysisData().regression.convertedFactors();
+}
+
+void DoeBussinessApi::getTableResponseConvertedDataForRegression(QVector<QVector<QString>>& out) const
+{
+    if (m_tableManager)
+        out = m_tableManager->analysisData().regression.convertedResponses();
+}
+
+}  // namespace doeBussiness
