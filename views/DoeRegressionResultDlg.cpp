@@ -1,0 +1,282 @@
+#include "DoeRegressionResultDlg.h"
+
+#include "DoeMonteCarloResTableDlg.h"
+#include "DoeProfilerMath.h"
+#include "DoeReportTable.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTableWidget>
+#include <algorithm>
+#include <cmath>
+#include <qcustomplot.h>
+
+namespace doeUI {
+
+using namespace doeBussiness;
+
+using doeBussiness::DoeBussinessApi;
+
+DoeRegressionResultDlg::DoeRegressionResultDlg(DoeBussinessApi* facade, int modelIndex, QWidget* parent)
+    : QDialog(parent), m_facade(facade), m_modelIndex(modelIndex)
+{
+    m_form.setupUi(this);
+    setWindowTitle("Regression Result");
+    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+}
+
+DoeRegressionResultDlg::~DoeRegressionResultDlg() = default;
+
+bool DoeRegressionResultDlg::initialize()
+{
+    initUI();
+    setDataToUI();
+    initConnection();
+    return m_valid;
+}
+
+void DoeRegressionResultDlg::initUI()
+{
+    m_monteCarloTable = new DoeMonteCarloResTableDlg(this);
+}
+
+void DoeRegressionResultDlg::initConnection() {}
+
+void DoeRegressionResultDlg::setDataToUI()
+{
+    if (!m_facade)
+        return;
+    buildTables();
+    loadRegressionData();
+    if (!buildActualByPredicted() || !buildProfiler()) {
+        m_valid = false;
+        return;
+    }
+    buildEntryRow();
+    buildSections();
+}
+
+// ---- the three tables ----
+
+void DoeRegressionResultDlg::buildTables()
+{
+    double errorSS = 0, modelSS = 0, rmse = 0, rSquare = 0, rSquareAdj = 0, fRatio = 0, probF = 0;
+    int modelDF = 0, errorDF = 0;
+    m_facade->getRunModelResult(errorSS, modelSS, modelDF, errorDF, rmse, rSquare, rSquareAdj, fRatio, probF,
+                                m_modelIndex);
+    m_rmse = rmse;
+    m_rSquare = rSquare;
+    m_probF = probF;
+
+    QVector<QVector<QString>> responseRows;
+    m_facade->getTableResponseConvertedDataForRegression(responseRows);
+    double sum = 0;
+    for (const auto& row : responseRows) {
+        if (m_modelIndex >= 0 && m_modelIndex < row.size())
+            sum += row[m_modelIndex].toDouble();
+    }
+    const double mean = responseRows.isEmpty() ? 0.0 : sum / responseRows.size();
+
+    using report::item;
+    using report::label;
+    using report::header;
+    using report::number;
+
+    // Summary of Fit
+    m_form.verticalLayout_result->addWidget(new QLabel("Summary of Fit", this));
+    QTableWidget* fit = report::makeTable(5, 2, this);
+    fit->setMinimumHeight(175);
+    fit->setMaximumWidth(500);
+    const QStringList names = {"RSquare", "RSquare Adj", "Root Mean Square Error", "Mean of Response",
+                               "Observations(or Sum Wgts)"};
+    const QStringList values = {number(rSquare), number(rSquareAdj), number(rmse), number(mean),
+                                QString::number(responseRows.size())};
+    for (int r = 0; r < 5; ++r) {
+        fit->setItem(r, 0, label(names[r]));
+        fit->setItem(r, 1, item(values[r]));
+    }
+    m_form.verticalLayout_result->addWidget(fit);
+
+    // Analysis of Variance
+    m_form.verticalLayout_result->addWidget(new QLabel("Analysis of Variance", this));
+    QTableWidget* anova = report::makeTable(4, 5, this);
+    anova->setMinimumHeight(140);
+    anova->setMaximumWidth(1250);
+    const QStringList heads = {"Source", "DF", "Sum of Squares", "Mean Square", "F Ratio"};
+    for (int c = 0; c < 5; ++c)
+        anova->setItem(0, c, header(heads[c]));
+    anova->setItem(1, 0, label("Model"));
+    anova->setItem(2, 0, label("Error"));
+    anova->setItem(3, 0, label("C. Total"));
+    anova->setItem(1, 1, item(QString::number(modelDF)));
+    anova->setItem(1, 2, item(number(modelSS)));
+    anova->setItem(1, 3, item(number(modelSS / modelDF)));
+    anova->setItem(1, 4, item(number(fRatio)));
+    anova->setItem(2, 1, item(QString::number(errorDF)));
+    anova->setItem(2, 2, item(number(errorSS)));
+    anova->setItem(2, 3, item(number(errorSS / errorDF)));
+    anova->setItem(2, 4, header("Prob > F"));
+    anova->setItem(3, 1, item(QString::number(modelDF + errorDF)));
+    anova->setItem(3, 2, item(number(modelSS + errorSS)));
+    anova->setItem(3, 3, item(QString()));
+    anova->setItem(3, 4, item(number(probF)));
+    m_form.verticalLayout_result->addWidget(anova);
+
+    // Parameter Estimates
+    m_form.verticalLayout_result->addWidget(new QLabel("Parameter Estimates", this));
+    QVector<QString> params;
+    QVector<QPair<int, int>> flags;
+    m_facade->getSaveParamName(params, m_modelIndex);
+    m_facade->getMFInfo(flags, m_modelIndex);
+    QList<QStringList> rows;
+    const int n = std::min(params.size(), flags.size());
+    for (int i = 0; i < n; ++i) {
+        if (flags[i].first != 1)
+            continue;
+        double estimate = 0, stdError = 0, tRatio = 0, probT = 0;
+        m_facade->getRunParameter(i, estimate, stdError, tRatio, probT, m_modelIndex);
+        rows.append({params[i], number(estimate), number(stdError), number(tRatio), number(probT)});
+    }
+    QTableWidget* est = report::makeTable(rows.size() + 1, 5, this);
+    est->setMinimumHeight(35 * (rows.size() + 1));
+    est->setMaximumWidth(250 * 5);
+    const QStringList estHeads = {"Term", "Estimate", "Std Error", "t Ratio", "Prob > |t|"};
+    for (int c = 0; c < 5; ++c)
+        est->setItem(0, c, header(estHeads[c]));
+    for (int r = 0; r < rows.size(); ++r) {
+        est->setItem(r + 1, 0, label(rows[r][0]));
+        for (int c = 1; c < 5; ++c)
+            est->setItem(r + 1, c, item(rows[r][c]));
+    }
+    m_form.verticalLayout_result->addWidget(est);
+    m_reportTables = {fit, anova, est};
+}
+
+void DoeRegressionResultDlg::loadRegressionData()
+{
+    m_facade->getTableFactorRawDataForRegression(m_factorRows, true);
+    m_facade->getTableResponseRawDataForRegression(m_responseRows, true);
+    m_factorInfo.clear();
+    m_responseInfo.clear();
+    m_facade->getModelResponseList(m_responses);
+    m_facade->getAllColumnInfoByNameForRegression(m_responses, m_responseInfo);
+    m_facade->getRegressionAllFactorAndUsedFactor(m_allFactors, m_factorInfo, m_factorUsed, m_modelIndex);
+}
+
+// ---- Actual by Predicted ----
+
+bool DoeRegressionResultDlg::buildActualByPredicted()
+{
+    QVector<double> predicted, upper, lower, actual;
+    double lo = 0, hi = 0;
+    bool first = true;
+    auto track = [&](double v) {
+        if (first) {
+            lo = hi = v;
+            first = false;
+        }
+        lo = std::min(lo, v);
+        hi = std::max(hi, v);
+    };
+    for (const auto& row : m_factorRows) {
+        double p = 0, cl = 0, pl = 0, cu = 0, pu = 0;
+        m_facade->predictResult(row.toList(), p, cl, pl, cu, pu, 0.05, m_modelIndex);
+        for (double v : {p, cl, pl, cu, pu}) {
+            if (!std::isfinite(v)) {
+                QMessageBox::warning(this, "Warning", "Invalid Result");
+                return false;
+            }
+        }
+        predicted.append(p);
+        upper.append(pu);
+        lower.append(pl);
+        for (double v : {p, cl, pl, cu, pu})
+            track(v);
+    }
+    bool firstActual = true;
+    double alo = 0, ahi = 0;
+    for (const auto& row : m_responseRows) {
+        const double v = (m_modelIndex >= 0 && m_modelIndex < row.size()) ? row[m_modelIndex].toDouble() : 0.0;
+        actual.append(v);
+        if (firstActual) {
+            alo = ahi = v;
+            firstActual = false;
+        }
+        alo = std::min(alo, v);
+        ahi = std::max(ahi, v);
+    }
+    if (!firstActual) {
+        if (first) {
+            lo = alo;
+            hi = ahi;
+        } else {
+            lo = std::min(lo, alo);
+            hi = std::max(hi, ahi);
+        }
+    }
+    double rangeLo = 0, rangeHi = 0;
+    profiler::paddedRange(lo, hi, 0.1, rangeLo, rangeHi);
+    const double r = rangeHi - rangeLo;  // never zero, so the diagonal stays visible
+    const double a = lo - 0.2 * (hi - lo > 0 ? hi - lo : r);
+    const double b = hi + 0.2 * (hi - lo > 0 ? hi - lo : r);
+
+    auto* plot = new QCustomPlot(this);
+    plot->setMinimumSize(500, 450);
+    plot->setMaximumSize(500, 450);
+    m_form.actual_by_predicted_layout->addWidget(plot);
+    m_actualPlot = plot;
+    plot->xAxis->setLabel(QString("Y Predicted %1 %2\n%3")
+                              .arg(QString("RSME=%1").arg(m_rmse, 0, 'g'))
+                              .arg(QString("RSq=%1").arg(m_rSquare, 0, 'g'))
+                              .arg(QString("PValue=%1").arg(m_probF, 0, 'g')));
+    plot->yAxis->setLabel("Y Actual");
+
+    QCPGraph* diagonal = plot->addGraph();
+    diagonal->setPen(QPen(QColor(255, 0, 0, 200), 2));
+    diagonal->setLineStyle(QCPGraph::lsLine);
+    diagonal->setData({a, b}, {a, b});
+
+    // Prediction band: upper and lower bounds over the predicted values, extended to the line ends.
+    QVector<int> order(predicted.size());
+    for (int i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](int x, int y) { return predicted[x] < predicted[y]; });
+    QVector<double> keys, up, down;
+    for (int i : order) {
+        keys.append(predicted[i]);
+        up.append(upper[i]);
+        down.append(lower[i]);
+    }
+    if (!keys.isEmpty()) {
+        keys.prepend(a);
+        up.prepend(up.first());
+        down.prepend(down.first());
+        keys.append(b);
+        up.append(up.last());
+        down.append(down.last());
+    }
+    QCPGraph* bandUp = plot->addGraph();
+    QCPGraph* bandDown = plot->addGraph();
+    bandUp->setPen(QPen(QColor(255, 0, 0)));
+    bandDown->setPen(QPen(QColor(255, 0, 0)));
+    bandUp->setLineStyle(QCPGraph::lsLine);
+    bandDown->setLineStyle(QCPGraph::lsLine);
+    bandUp->setData(keys, up, true);
+    bandDown->setData(keys, down, true);
+    bandDown->setBrush(QColor(255, 0, 0, 60));
+    bandDown->setChannelFillGraph(bandUp);
+
+    QCPGraph* runs = plot->addGraph();
+    runs->setLineStyle(QCPGraph::lsNone);
+    runs->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, QPen(Qt::black, 3), QBrush(Qt::black), 4));
+    const int n = std::min(predicted.size(), actual.size());
+    runs->setData(predicted.mid(0, n), actual.mid(0, n));
+
+    plot->xAxis->setRange(rangeLo, rangeHi);
+    plot->yAxis->setRange(rangeLo, rangeHi);
+    plot->replot();
+    return true;
+}
+
+}  // namespace doeUI
