@@ -100,6 +100,9 @@ public:
             }
         }
         g_.resize(P_);
+        gm_.resize(P_);
+        gp_.resize(P_);
+        fvec_.resize(P_);
         Vf_.resize(P_);
         Vg_.resize(P_);
         Vu_.resize(P_);
@@ -125,20 +128,76 @@ public:
         }
     }
 
-    // Runs one start to convergence; returns the regularised log determinant reached.
+    // Runs one start to convergence; returns the regularised log determinant reached. Continuous
+    // coordinates first move over -1, 0, 1 only (fast, and the optimum of a quadratic model sits
+    // mostly there), then over the whole interval.
     double optimise(int maxPasses)
     {
         refresh();
-        for (int pass = 0; pass < maxPasses; ++pass) {
+        coordinatePasses(true, maxPasses);
+        coordinatePasses(false, maxPasses);
+        return logdet_;
+    }
+
+    // Alternates whole-run exchanges with the candidate grid and continuous coordinate passes
+    // until neither gains; escapes optima where no single coordinate can move.
+    double polish(int maxPasses)
+    {
+        refresh();
+        if (C_.rows() == 0)
+            return logdet_;
+        for (int round = 0; round < 5; ++round) {
             const double before = logdet_;
-            for (int i = 0; i < n_; ++i)
-                for (int f = 0; f < F_; ++f)
-                    improveCoordinate(i, f);
-            refresh();
+            for (int pass = 0; pass < maxPasses; ++pass)
+                if (!exchangePass())
+                    break;
+            coordinatePasses(false, maxPasses);
             if (!(logdet_ - before > 1e-8))
                 break;
         }
         return logdet_;
+    }
+
+    // Candidate grid for whole-run exchanges: -1, 0, 1 for continuous factors, every level
+    // otherwise; skipped when too large.
+    void buildGrid(long maxCells)
+    {
+        long N = 1;
+        for (int f = 0; f < F_; ++f) {
+            const Factor& fac = m_.factor(f);
+            N *= fac.kind == FactorKind::Continuous ? 3 : fac.levelCount();
+            if (N * P_ > maxCells)
+                return;
+        }
+        C_.resize(N, P_);
+        gridRuns_.assign(static_cast<size_t>(N) * F_, 0.0);
+        for (long k = 0; k < N; ++k) {
+            long rest = k;
+            double* run = &gridRuns_[static_cast<size_t>(k) * F_];
+            for (int f = 0; f < F_; ++f) {
+                const Factor& fac = m_.factor(f);
+                const int radix = fac.kind == FactorKind::Continuous ? 3 : fac.levelCount();
+                const int v = static_cast<int>(rest % radix);
+                rest /= radix;
+                run[f] = fac.kind == FactorKind::Continuous ? toUnits(fac, v - 1.0) : v;
+            }
+            rowOf(run, g_.data());
+            C_.row(k) = g_.transpose();
+        }
+    }
+
+    long gridSize() const { return C_.rows(); }
+    // Operation count so far: a clock-free measure of effort, so the number of starts is
+    // reproducible.
+    double work() const { return work_; }
+
+    void setRuns(const std::vector<double>& runs)
+    {
+        runs_ = runs;
+        for (int i = 0; i < n_; ++i) {
+            rowOf(&runs_[static_cast<size_t>(i) * F_], g_.data());
+            X_.row(i) = g_.transpose();
+        }
     }
 
     const std::vector<double>& runs() const { return runs_; }
@@ -163,16 +222,88 @@ private:
         logdet_ = 2.0 * llt.matrixLLT().diagonal().array().log().sum();
     }
 
-    // Moves one coordinate of run i to its best value given all others.
+    void coordinatePasses(bool grid, int maxPasses)
+    {
+        grid_ = grid;
+        for (int pass = 0; pass < maxPasses; ++pass) {
+            work_ += static_cast<double>(n_) * (P_ * P_ + 12.0 * F_ * P_);
+            const double before = logdet_;
+            for (int i = 0; i < n_; ++i) {
+                fvec_ = X_.row(i).transpose();
+                Vf_.noalias() = V_ * fvec_;
+                for (int f = 0; f < F_; ++f)
+                    improveCoordinate(i, f);
+            }
+            refresh();
+            if (!(logdet_ - before > 1e-8))
+                break;
+        }
+    }
+
+    // One pass of whole-run exchanges against the grid; true when the criterion rose.
+    bool exchangePass()
+    {
+        const double before = logdet_;
+        work_ += 2.0 * n_ * static_cast<double>(C_.rows()) * P_;
+        Eigen::MatrixXd CV = C_ * V_;
+        Eigen::VectorXd q = (CV.array() * C_.array()).rowwise().sum();
+        Eigen::VectorXd s(C_.rows()), Ca(C_.rows()), Cb(C_.rows());
+        for (int i = 0; i < n_; ++i) {
+            fvec_ = X_.row(i).transpose();
+            Vf_.noalias() = V_ * fvec_;
+            const double d = fvec_.dot(Vf_);
+            s.noalias() = C_ * Vf_;
+            long bestK = -1;
+            double bestDelta = 1.0 + 1e-9;
+            for (long k = 0; k < C_.rows(); ++k) {
+                const double delta = (1.0 + q[k]) * (1.0 - d) + s[k] * s[k];
+                if (delta > bestDelta) {
+                    bestDelta = delta;
+                    bestK = k;
+                }
+            }
+            if (bestK < 0)
+                continue;
+            g_ = C_.row(bestK).transpose();
+            Vg_ = CV.row(bestK).transpose();
+            const double qq = q[bestK];
+            const double sk = s[bestK];
+            const double fV1f = d - sk * sk / (1.0 + qq);
+            if (!(1.0 - fV1f > 0.0))
+                continue;
+            const Eigen::VectorXd V1f = Vf_ - Vg_ * (sk / (1.0 + qq));
+            const double alpha = 1.0 / (1.0 + qq), beta = 1.0 / (1.0 - fV1f);
+            V_.noalias() -= alpha * (Vg_ * Vg_.transpose());
+            V_.noalias() += beta * (V1f * V1f.transpose());
+            Ca.noalias() = C_ * Vg_;
+            Cb.noalias() = C_ * V1f;
+            CV.noalias() -= alpha * (Ca * Vg_.transpose());
+            CV.noalias() += beta * (Cb * V1f.transpose());
+            q.array() += beta * Cb.array().square() - alpha * Ca.array().square();
+            X_.row(i) = g_.transpose();
+            std::copy_n(&gridRuns_[static_cast<size_t>(bestK) * F_], F_, &runs_[static_cast<size_t>(i) * F_]);
+            logdet_ += std::log(bestDelta);
+        }
+        refresh();
+        return logdet_ - before > 1e-8;
+    }
+
+    // V g for a row g that differs from the current row f only in the entries of S.
+    void sparseProduct(const std::vector<int>& S, const Eigen::VectorXd& g, Eigen::VectorXd& out)
+    {
+        out = Vf_;
+        for (int k : S)
+            out.noalias() += V_.col(k) * (g[k] - fvec_[k]);
+    }
+
+    // Moves one coordinate of run i to its best value given all others. fvec_ holds the run's
+    // row and Vf_ = V f on entry, and both are kept current.
     void improveCoordinate(int i, int f)
     {
         const Factor& fac = m_.factor(f);
         double* run = &runs_[static_cast<size_t>(i) * F_];
         const auto& S = touched_[f];
-        auto xrow = X_.row(i);
-        Eigen::VectorXd fvec = xrow.transpose();
-        Vf_.noalias() = V_ * fvec;
-        const double d = fvec.dot(Vf_);
+        const double d = fvec_.dot(Vf_);
         const double keep = run[f];
         double bestDelta = 1.0 + 1e-10;
         double bestValue = keep;
@@ -182,39 +313,52 @@ private:
                 return;
             // The row is quadratic in the coded coordinate t: g(t) = u + t v + t^2 w.
             run[f] = toUnits(fac, -1.0);
-            rowOf(run, g_.data());
-            Eigen::VectorXd gm = g_;
+            rowOf(run, gm_.data());
             run[f] = toUnits(fac, 1.0);
-            rowOf(run, g_.data());
-            Eigen::VectorXd gp = g_;
+            rowOf(run, gp_.data());
             run[f] = toUnits(fac, 0.0);
             rowOf(run, u_.data());
             run[f] = keep;
-            v_.setZero();
-            w_.setZero();
-            Vu_ = Vf_;
+            sparseProduct(S, u_, Vu_);
             Vv_.setZero();
             Vw_.setZero();
+            v_.setZero();
+            w_.setZero();
             for (int k : S) {
-                v_[k] = 0.5 * (gp[k] - gm[k]);
-                w_[k] = 0.5 * (gp[k] + gm[k]) - u_[k];
-                const double du = u_[k] - fvec[k];
-                Vu_.noalias() += V_.col(k) * du;
+                v_[k] = 0.5 * (gp_[k] - gm_[k]);
+                w_[k] = 0.5 * (gp_[k] + gm_[k]) - u_[k];
                 Vv_.noalias() += V_.col(k) * v_[k];
                 Vw_.noalias() += V_.col(k) * w_[k];
             }
-            const double uVu = u_.dot(Vu_), uVv = u_.dot(Vv_), uVw = u_.dot(Vw_);
-            const double vVv = v_.dot(Vv_), vVw = v_.dot(Vw_), wVw = w_.dot(Vw_);
-            const double a0 = fvec.dot(Vu_), a1 = fvec.dot(Vv_), a2 = fvec.dot(Vw_);
+            double uVv = 0, uVw = 0, vVv = 0, vVw = 0, wVw = 0;
+            for (int k : S) {
+                vVv += v_[k] * Vv_[k];
+                vVw += v_[k] * Vw_[k];
+                wVw += w_[k] * Vw_[k];
+            }
+            const double uVu = u_.dot(Vu_);
+            uVv = u_.dot(Vv_);
+            uVw = u_.dot(Vw_);
+            const double a0 = fvec_.dot(Vu_), a1 = fvec_.dot(Vv_), a2 = fvec_.dot(Vw_);
             const double e = 1.0 - d;
             const double c[5] = {e * (1.0 + uVu) + a0 * a0, e * 2.0 * uVv + 2.0 * a0 * a1,
                                  e * (vVv + 2.0 * uVw) + a1 * a1 + 2.0 * a0 * a2,
                                  e * 2.0 * vVw + 2.0 * a1 * a2, e * wVw + a2 * a2};
-            double value = 0.0;
-            const double t = maximiseQuartic(c, &value);
-            if (value > bestDelta) {
-                bestDelta = value;
-                bestValue = toUnits(fac, t);
+            if (grid_) {
+                for (double t : {-1.0, 0.0, 1.0}) {
+                    const double value = evalQuartic(c, t);
+                    if (value > bestDelta) {
+                        bestDelta = value;
+                        bestValue = toUnits(fac, t);
+                    }
+                }
+            } else {
+                double value = 0.0;
+                const double t = maximiseQuartic(c, &value);
+                if (value > bestDelta) {
+                    bestDelta = value;
+                    bestValue = toUnits(fac, t);
+                }
             }
         } else {
             const int L = fac.levelCount();
@@ -224,11 +368,9 @@ private:
                     continue;
                 run[f] = l;
                 rowOf(run, g_.data());
-                Vg_ = Vf_;
-                for (int k : S)
-                    Vg_.noalias() += V_.col(k) * (g_[k] - fvec[k]);
+                sparseProduct(S, g_, Vg_);
                 const double q = g_.dot(Vg_);
-                const double s = fvec.dot(Vg_);
+                const double s = fvec_.dot(Vg_);
                 const double delta = (1.0 + q) * (1.0 - d) + s * s;
                 if (delta > bestDelta) {
                     bestDelta = delta;
@@ -241,20 +383,24 @@ private:
             return;
         run[f] = bestValue;
         rowOf(run, g_.data());
-        Vg_.noalias() = V_ * g_;
+        sparseProduct(S, g_, Vg_);
         const double q = g_.dot(Vg_);
-        const double s = fvec.dot(Vg_);
+        const double s = fvec_.dot(Vg_);
         const double delta = (1.0 + q) * (1.0 - d) + s * s;
-        if (!(delta > 1.0) || !std::isfinite(delta)) {
+        const double fV1f = d - s * s / (1.0 + q);
+        if (!(delta > 1.0) || !std::isfinite(delta) || !(1.0 - fV1f > 0.0)) {
             run[f] = keep;  // rounding ate the gain; keep the old value
             return;
         }
-        // Exchange the row: add g, then remove f (two Sherman-Morrison updates of V).
+        // Exchange the row: add g, then remove f (two Sherman-Morrison updates of V), and carry
+        // V g along as the new V f.
+        const Eigen::VectorXd V1f = Vf_ - Vg_ * (s / (1.0 + q));
+        const double bg = V1f.dot(g_);
         V_.noalias() -= (Vg_ * Vg_.transpose()) / (1.0 + q);
-        Eigen::VectorXd V1f = Vf_ - Vg_ * (s / (1.0 + q));
-        const double fV1f = d - s * s / (1.0 + q);
         V_.noalias() += (V1f * V1f.transpose()) / (1.0 - fV1f);
-        xrow = g_.transpose();
+        Vf_ = Vg_ / (1.0 + q) + V1f * (bg / (1.0 - fV1f));
+        fvec_ = g_;
+        X_.row(i) = g_.transpose();
         logdet_ += std::log(delta);
     }
 
@@ -266,39 +412,53 @@ private:
     std::vector<double> runs_;
     std::vector<double> cols_;
     std::vector<std::vector<int>> touched_;
-    Eigen::VectorXd g_, Vf_, Vg_, Vu_, Vv_, Vw_, u_, v_, w_;
+    bool grid_ = false;
+    double work_ = 0.0;
+    Eigen::MatrixXd C_;                 // candidate grid rows
+    std::vector<double> gridRuns_;
+    Eigen::VectorXd fvec_, g_, gm_, gp_, Vf_, Vg_, Vu_, Vv_, Vw_, u_, v_, w_;
 };
 
 }  // namespace
-
-int defaultStarts(const Model& model, int n)
-{
-    // A fixed work budget shared among starts: small problems get many starts, large ones fewer,
-    // and the count depends on the problem size alone so results stay reproducible.
-    const double P = model.paramCount();
-    const double F = model.factorCount();
-    const double perStart = 8.0 * n * F * (P * P + 4.0 * P * (F + 2.0)) + 1.0;
-    const double budget = 1.5e9;
-    const double starts = budget / perStart;
-    return static_cast<int>(std::max(2.0, std::min(400.0, starts)));
-}
 
 std::vector<double> searchDesign(const Model& model, int n, std::uint64_t seed,
                                  const DesignSearchOptions& options)
 {
     if (!model.isBuilt() || n <= 0)
         return {};
-    const int starts = options.starts > 0 ? options.starts : defaultStarts(model, n);
+    // Without a fixed count, starts continue until the operation budget is spent (at least
+    // kMinStarts, at most kMaxStarts).
+    constexpr int kMinStarts = 8, kMaxStarts = 300;
+    constexpr double kWorkBudget = 3.5e8;
+    const int starts = options.starts > 0 ? options.starts : kMaxStarts;
     Rng rng(seed);
     Search search(model, n);
-    std::vector<double> best;
-    double bestLogdet = -std::numeric_limits<double>::infinity();
+    // The best few starts go on to the whole-run exchange polish.
+    const size_t kPolished = static_cast<size_t>(std::max(1, options.polished));
+    std::vector<std::pair<double, std::vector<double>>> top;
     for (int s = 0; s < starts; ++s) {
+        if (options.starts <= 0 && s >= kMinStarts && search.work() > kWorkBudget)
+            break;
         search.randomStart(rng);
         const double ld = search.optimise(options.maxPasses);
-        if (ld > bestLogdet || best.empty()) {
-            bestLogdet = ld;
-            best = search.runs();
+        if (top.size() < kPolished || ld > top.back().first) {
+            auto at = std::find_if(top.begin(), top.end(), [&](const auto& t) { return ld > t.first; });
+            top.insert(at, {ld, search.runs()});
+            if (top.size() > kPolished)
+                top.pop_back();
+        }
+    }
+    search.buildGrid(2000000);
+    std::vector<double> best = top.front().second;
+    double bestLogdet = top.front().first;
+    if (search.gridSize() > 0) {
+        for (const auto& t : top) {
+            search.setRuns(t.second);
+            const double ld = search.polish(options.maxPasses);
+            if (ld > bestLogdet) {
+                bestLogdet = ld;
+                best = search.runs();
+            }
         }
     }
     return best;

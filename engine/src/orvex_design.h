@@ -10,8 +10,9 @@
 namespace orvex {
 
 struct DesignSearchOptions {
-    int starts = 0;          // random starts; 0 picks a count from the problem size
+    int starts = 0;          // random starts; 0 runs starts until a fixed operation budget is spent
     int maxPasses = 100;     // coordinate passes per start
+    int polished = 10;       // best starts that go on to the whole-run exchange polish
 };
 
 // n runs of the built model, n * factorCount doubles in run units (continuous in their own
@@ -25,9 +26,6 @@ std::vector<double> centreDesign(const Model& model, int n);
 
 // 100 * det(X'X)^(1/p) / n of the runs in the model's coding; 0 when X'X is singular.
 double dEfficiency(const Model& model, const std::vector<double>& runs, int n);
-
-// Number of random starts the search uses by default for this size.
-int defaultStarts(const Model& model, int n);
 
 }  // namespace orvex
 
