@@ -1,4 +1,6 @@
 #include "DoeMonteCarloEditWidget.h"
+#include "ui_DoeMonteCarloEditWidget.h"
+#include "ui_DoeMonteCarloFactorWidget.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -41,16 +43,17 @@ DoeMonteCarloFactorWidget::DoeMonteCarloFactorWidget(DoeBussinessApi* facade, in
                                                      const DoeMonteCarloFactorInfo& info, QWidget* parent)
     : QWidget(parent), m_facade(facade), m_modelIndex(modelIndex), m_name(name), m_info(info)
 {
-    m_form.setupUi(this);
-    m_form.label_name->setText(name);
-    for (QLineEdit* e : {m_form.lineEdit_fix, m_form.lineEdit_mean, m_form.lineEdit_sd, m_form.lineEdit_lower,
-                         m_form.lineEdit_upper})
+    m_form.reset(new Ui::DoeMonteCarloFactorEditWidget);
+    m_form->setupUi(this);
+    m_form->label_name->setText(name);
+    for (QLineEdit* e : {m_form->lineEdit_fix, m_form->lineEdit_mean, m_form->lineEdit_sd, m_form->lineEdit_lower,
+                         m_form->lineEdit_upper})
         e->setValidator(new QDoubleValidator(e));
     m_continuous = m_info.discrete == 0;
     if (!m_continuous) {
         m_levelBox = new QComboBox(this);
         m_levelBox->addItems(m_info.levelValues);
-        m_form.gridLayout->addWidget(m_levelBox, 8, 0, 1, 2);
+        m_form->gridLayout->addWidget(m_levelBox, 8, 0, 1, 2);
         m_probabilityGrid = new QWidget(this);
         auto* grid = new QGridLayout(m_probabilityGrid);
         grid->setContentsMargins(0, 0, 0, 0);
@@ -65,35 +68,37 @@ DoeMonteCarloFactorWidget::DoeMonteCarloFactorWidget(DoeBussinessApi* facade, in
             connect(spin, SIGNAL(editingFinished()), this, SLOT(slotSpinBox()));
             m_probabilities.append(spin);
         }
-        m_form.gridLayout->addWidget(m_probabilityGrid, 9, 0, 1, 2);
+        m_form->gridLayout->addWidget(m_probabilityGrid, 9, 0, 1, 2);
         connect(m_levelBox, SIGNAL(currentIndexChanged(int)), this, SLOT(slotComboboxDiscreteFix()));
     }
     showRecord();
-    connect(m_form.comboBox_fix, SIGNAL(currentIndexChanged(int)), this, SLOT(slotComboboxFix()));
-    connect(m_form.comboBox_distributions, SIGNAL(currentIndexChanged(int)), this, SLOT(slotComboboxDistribution()));
-    connect(m_form.lineEdit_fix, SIGNAL(editingFinished()), this, SLOT(slotLineEditFix()));
-    connect(m_form.lineEdit_mean, SIGNAL(editingFinished()), this, SLOT(slotLineEditMean()));
-    connect(m_form.lineEdit_sd, SIGNAL(editingFinished()), this, SLOT(slotLineEditSD()));
-    connect(m_form.lineEdit_lower, SIGNAL(editingFinished()), this, SLOT(slotLineEditLower()));
-    connect(m_form.lineEdit_upper, SIGNAL(editingFinished()), this, SLOT(slotLineEditUpper()));
+    connect(m_form->comboBox_fix, SIGNAL(currentIndexChanged(int)), this, SLOT(slotComboboxFix()));
+    connect(m_form->comboBox_distributions, SIGNAL(currentIndexChanged(int)), this, SLOT(slotComboboxDistribution()));
+    connect(m_form->lineEdit_fix, SIGNAL(editingFinished()), this, SLOT(slotLineEditFix()));
+    connect(m_form->lineEdit_mean, SIGNAL(editingFinished()), this, SLOT(slotLineEditMean()));
+    connect(m_form->lineEdit_sd, SIGNAL(editingFinished()), this, SLOT(slotLineEditSD()));
+    connect(m_form->lineEdit_lower, SIGNAL(editingFinished()), this, SLOT(slotLineEditLower()));
+    connect(m_form->lineEdit_upper, SIGNAL(editingFinished()), this, SLOT(slotLineEditUpper()));
 }
+
+DoeMonteCarloFactorWidget::~DoeMonteCarloFactorWidget() = default;
 
 void DoeMonteCarloFactorWidget::showRecord()
 {
     {
-        const QList<QWidget*> all = {m_form.comboBox_fix,  m_form.comboBox_distributions, m_form.lineEdit_fix,
-                                     m_form.lineEdit_mean, m_form.lineEdit_sd,            m_form.lineEdit_lower,
-                                     m_form.lineEdit_upper};
+        const QList<QWidget*> all = {m_form->comboBox_fix,  m_form->comboBox_distributions, m_form->lineEdit_fix,
+                                     m_form->lineEdit_mean, m_form->lineEdit_sd,            m_form->lineEdit_lower,
+                                     m_form->lineEdit_upper};
         QList<QSignalBlocker*> blockers;
         for (QWidget* w : all)
             blockers.append(new QSignalBlocker(w));
-        m_form.comboBox_fix->setCurrentIndex(m_info.random ? 1 : 0);
-        m_form.comboBox_distributions->setCurrentIndex(m_info.distribution);
-        m_form.lineEdit_fix->setText(gArg(m_info.fixedValue));
-        m_form.lineEdit_mean->setText(gArg(m_info.mean));
-        m_form.lineEdit_sd->setText(gArg(m_info.stdDev));
-        m_form.lineEdit_lower->setText(gArg(m_info.lower));
-        m_form.lineEdit_upper->setText(gArg(m_info.upper));
+        m_form->comboBox_fix->setCurrentIndex(m_info.random ? 1 : 0);
+        m_form->comboBox_distributions->setCurrentIndex(m_info.distribution);
+        m_form->lineEdit_fix->setText(gArg(m_info.fixedValue));
+        m_form->lineEdit_mean->setText(gArg(m_info.mean));
+        m_form->lineEdit_sd->setText(gArg(m_info.stdDev));
+        m_form->lineEdit_lower->setText(gArg(m_info.lower));
+        m_form->lineEdit_upper->setText(gArg(m_info.upper));
         if (m_levelBox) {
             QSignalBlocker b(m_levelBox);
             m_levelBox->setCurrentIndex(static_cast<int>(m_info.fixedValue));
@@ -104,23 +109,23 @@ void DoeMonteCarloFactorWidget::showRecord()
         }
         qDeleteAll(blockers);
     }
-    const bool random = m_form.comboBox_fix->currentIndex() == 1;
+    const bool random = m_form->comboBox_fix->currentIndex() == 1;
     if (m_continuous) {
-        const bool normal = m_form.comboBox_distributions->currentIndex() == 0;
-        m_form.lineEdit_fix->setVisible(!random);
-        m_form.comboBox_distributions->setVisible(random);
-        for (QWidget* w : {static_cast<QWidget*>(m_form.label_mean), static_cast<QWidget*>(m_form.lineEdit_mean),
-                           static_cast<QWidget*>(m_form.label_sd), static_cast<QWidget*>(m_form.lineEdit_sd)})
+        const bool normal = m_form->comboBox_distributions->currentIndex() == 0;
+        m_form->lineEdit_fix->setVisible(!random);
+        m_form->comboBox_distributions->setVisible(random);
+        for (QWidget* w : {static_cast<QWidget*>(m_form->label_mean), static_cast<QWidget*>(m_form->lineEdit_mean),
+                           static_cast<QWidget*>(m_form->label_sd), static_cast<QWidget*>(m_form->lineEdit_sd)})
             w->setVisible(random && normal);
-        for (QWidget* w : {static_cast<QWidget*>(m_form.label_lower), static_cast<QWidget*>(m_form.lineEdit_lower),
-                           static_cast<QWidget*>(m_form.label_upper), static_cast<QWidget*>(m_form.lineEdit_upper)})
+        for (QWidget* w : {static_cast<QWidget*>(m_form->label_lower), static_cast<QWidget*>(m_form->lineEdit_lower),
+                           static_cast<QWidget*>(m_form->label_upper), static_cast<QWidget*>(m_form->lineEdit_upper)})
             w->setVisible(random && !normal);
     } else {
-        for (QWidget* w : {static_cast<QWidget*>(m_form.lineEdit_fix), static_cast<QWidget*>(m_form.comboBox_distributions),
-                           static_cast<QWidget*>(m_form.label_mean), static_cast<QWidget*>(m_form.lineEdit_mean),
-                           static_cast<QWidget*>(m_form.label_sd), static_cast<QWidget*>(m_form.lineEdit_sd),
-                           static_cast<QWidget*>(m_form.label_lower), static_cast<QWidget*>(m_form.lineEdit_lower),
-                           static_cast<QWidget*>(m_form.label_upper), static_cast<QWidget*>(m_form.lineEdit_upper)})
+        for (QWidget* w : {static_cast<QWidget*>(m_form->lineEdit_fix), static_cast<QWidget*>(m_form->comboBox_distributions),
+                           static_cast<QWidget*>(m_form->label_mean), static_cast<QWidget*>(m_form->lineEdit_mean),
+                           static_cast<QWidget*>(m_form->label_sd), static_cast<QWidget*>(m_form->lineEdit_sd),
+                           static_cast<QWidget*>(m_form->label_lower), static_cast<QWidget*>(m_form->lineEdit_lower),
+                           static_cast<QWidget*>(m_form->label_upper), static_cast<QWidget*>(m_form->lineEdit_upper)})
             w->setVisible(false);
         m_levelBox->setVisible(!random);
         m_probabilityGrid->setVisible(random);
@@ -139,44 +144,44 @@ void DoeMonteCarloFactorWidget::send()
 
 void DoeMonteCarloFactorWidget::slotComboboxFix()
 {
-    m_info.random = m_form.comboBox_fix->currentIndex();
+    m_info.random = m_form->comboBox_fix->currentIndex();
     send();
     emit sigComboboxFixChanged();
 }
 
 void DoeMonteCarloFactorWidget::slotComboboxDistribution()
 {
-    m_info.distribution = m_form.comboBox_distributions->currentIndex();
+    m_info.distribution = m_form->comboBox_distributions->currentIndex();
     send();
 }
 
 void DoeMonteCarloFactorWidget::slotLineEditFix()
 {
-    m_info.fixedValue = m_form.lineEdit_fix->text().toDouble();
+    m_info.fixedValue = m_form->lineEdit_fix->text().toDouble();
     send();
 }
 
 void DoeMonteCarloFactorWidget::slotLineEditMean()
 {
-    m_info.mean = m_form.lineEdit_mean->text().toDouble();
+    m_info.mean = m_form->lineEdit_mean->text().toDouble();
     send();
 }
 
 void DoeMonteCarloFactorWidget::slotLineEditSD()
 {
-    m_info.stdDev = m_form.lineEdit_sd->text().toDouble();
+    m_info.stdDev = m_form->lineEdit_sd->text().toDouble();
     send();
 }
 
 void DoeMonteCarloFactorWidget::slotLineEditLower()
 {
-    m_info.lower = m_form.lineEdit_lower->text().toDouble();
+    m_info.lower = m_form->lineEdit_lower->text().toDouble();
     send();
 }
 
 void DoeMonteCarloFactorWidget::slotLineEditUpper()
 {
-    m_info.upper = m_form.lineEdit_upper->text().toDouble();
+    m_info.upper = m_form->lineEdit_upper->text().toDouble();
     send();
 }
 
@@ -201,18 +206,21 @@ void DoeMonteCarloFactorWidget::slotComboboxDiscreteFix()
 DoeMonteCarloEditWidget::DoeMonteCarloEditWidget(DoeBussinessApi* facade, int modelIndex, QWidget* parent)
     : QWidget(parent), m_facade(facade), m_modelIndex(modelIndex)
 {
-    m_form.setupUi(this);
+    m_form.reset(new Ui::doe_monte_carlo_edit_widget);
+    m_form->setupUi(this);
     initUI();
     setDataToUI();
     initConnection();
 }
 
+DoeMonteCarloEditWidget::~DoeMonteCarloEditWidget() = default;
+
 void DoeMonteCarloEditWidget::initUI()
 {
-    m_form.lineEdit->setValidator(new QDoubleValidator(this));
-    m_form.tableWidget_response->verticalHeader()->hide();
-    m_form.tableWidget_sequence->verticalHeader()->hide();
-    m_form.tableWidget_limit->verticalHeader()->hide();
+    m_form->lineEdit->setValidator(new QDoubleValidator(this));
+    m_form->tableWidget_response->verticalHeader()->hide();
+    m_form->tableWidget_sequence->verticalHeader()->hide();
+    m_form->tableWidget_limit->verticalHeader()->hide();
 }
 
 QString DoeMonteCarloEditWidget::responseName() const
@@ -227,9 +235,9 @@ void DoeMonteCarloEditWidget::showRunSetting()
 {
     QPair<int, double> n(10000, 5.0);
     m_facade->getMonteCarloNum(m_modelIndex, n);
-    QSignalBlocker b1(m_form.spinBox), b2(m_form.lineEdit);
-    m_form.spinBox->setValue(n.first);
-    m_form.lineEdit->setText(gArg(n.second));
+    QSignalBlocker b1(m_form->spinBox), b2(m_form->lineEdit);
+    m_form->spinBox->setValue(n.first);
+    m_form->lineEdit->setText(gArg(n.second));
 }
 
 void DoeMonteCarloEditWidget::setDataToUI()
@@ -242,18 +250,18 @@ void DoeMonteCarloEditWidget::setDataToUI()
     m_facade->getModelFactorList(factors);
     QMap<QString, DoeMonteCarloFactorInfo> infos;
     m_facade->getMonteCarloFactorInfo(m_modelIndex, infos);
-    QSignalBlocker block(m_form.tableWidget_sequence);
-    m_form.tableWidget_sequence->setRowCount(0);
+    QSignalBlocker block(m_form->tableWidget_sequence);
+    m_form->tableWidget_sequence->setRowCount(0);
     for (const QString& name : factors) {
         if (!infos.contains(name))
             continue;
         auto* fw = new DoeMonteCarloFactorWidget(m_facade, m_modelIndex, name, infos.value(name), this);
-        m_form.horizontalLayout->addWidget(fw);
+        m_form->horizontalLayout->addWidget(fw);
         m_factorWidgets.append(fw);
-        const int row = m_form.tableWidget_sequence->rowCount();
-        m_form.tableWidget_sequence->insertRow(row);
+        const int row = m_form->tableWidget_sequence->rowCount();
+        m_form->tableWidget_sequence->insertRow(row);
         m_sequenceFactors.append(name);
-        m_form.tableWidget_sequence->setItem(row, 0, readOnly(name));
+        m_form->tableWidget_sequence->setItem(row, 0, readOnly(name));
         auto* combo = new QComboBox;
         combo->addItems({"No Sequence", "Sequence Location", "Sequence Spread"});
         if (infos.value(name).discrete != 0) {
@@ -261,24 +269,24 @@ void DoeMonteCarloEditWidget::setDataToUI()
                 model->item(2)->setEnabled(false);
         }
         combo->setProperty("Sequence Row", row);
-        m_form.tableWidget_sequence->setCellWidget(row, 1, combo);
+        m_form->tableWidget_sequence->setCellWidget(row, 1, combo);
         showSequenceRow(row);
         connect(combo, SIGNAL(currentIndexChanged(int)), this, SLOT(slotComboBoxSequence()));
     }
-    m_form.tableWidget_sequence->resizeColumnsToContents();
-    m_form.tableWidget_sequence->resizeRowsToContents();
-    m_form.horizontalLayout->addStretch(1);
+    m_form->tableWidget_sequence->resizeColumnsToContents();
+    m_form->tableWidget_sequence->resizeRowsToContents();
+    m_form->horizontalLayout->addStretch(1);
     showResponseRow();
     showLimitRow();
 }
 
 void DoeMonteCarloEditWidget::initConnection()
 {
-    connect(m_form.tableWidget_response, SIGNAL(cellChanged(int, int)), this, SLOT(slotTableResponse(int, int)));
-    connect(m_form.tableWidget_sequence, SIGNAL(cellChanged(int, int)), this, SLOT(slotTableSequence(int, int)));
-    connect(m_form.tableWidget_limit, SIGNAL(cellChanged(int, int)), this, SLOT(slotTableLimit(int, int)));
-    connect(m_form.spinBox, SIGNAL(valueChanged(int)), this, SLOT(slotNumber()));
-    connect(m_form.lineEdit, SIGNAL(editingFinished()), this, SLOT(slotPercent()));
+    connect(m_form->tableWidget_response, SIGNAL(cellChanged(int, int)), this, SLOT(slotTableResponse(int, int)));
+    connect(m_form->tableWidget_sequence, SIGNAL(cellChanged(int, int)), this, SLOT(slotTableSequence(int, int)));
+    connect(m_form->tableWidget_limit, SIGNAL(cellChanged(int, int)), this, SLOT(slotTableLimit(int, int)));
+    connect(m_form->spinBox, SIGNAL(valueChanged(int)), this, SLOT(slotNumber()));
+    connect(m_form->lineEdit, SIGNAL(editingFinished()), this, SLOT(slotPercent()));
 }
 
 void DoeMonteCarloEditWidget::showSequenceRow(int row)
@@ -286,7 +294,7 @@ void DoeMonteCarloEditWidget::showSequenceRow(int row)
     QMap<QString, DoeMonteCarloFactorInfo> infos;
     m_facade->getMonteCarloFactorInfo(m_modelIndex, infos);
     const DoeMonteCarloFactorInfo info = infos.value(m_sequenceFactors.value(row));
-    QTableWidget* t = m_form.tableWidget_sequence;
+    QTableWidget* t = m_form->tableWidget_sequence;
     QSignalBlocker block(t);
     if (auto* combo = qobject_cast<QComboBox*>(t->cellWidget(row, 1))) {
         QSignalBlocker b(combo);
@@ -311,7 +319,7 @@ void DoeMonteCarloEditWidget::writeSequenceRow(int row)
     QMap<QString, DoeMonteCarloFactorInfo> infos;
     m_facade->getMonteCarloFactorInfo(m_modelIndex, infos);
     DoeMonteCarloFactorInfo info = infos.value(name);
-    QTableWidget* t = m_form.tableWidget_sequence;
+    QTableWidget* t = m_form->tableWidget_sequence;
     if (auto* combo = qobject_cast<QComboBox*>(t->cellWidget(row, 1)))
         info.sequence = combo->currentIndex();
     if (t->item(row, 2))
@@ -355,7 +363,7 @@ void DoeMonteCarloEditWidget::showResponseRow()
     QMap<QString, DoeMonteCarloResponseInfo> infos;
     m_facade->getMonteCarloResponseInfo(m_modelIndex, infos);
     const DoeMonteCarloResponseInfo info = infos.value(name);
-    QTableWidget* t = m_form.tableWidget_response;
+    QTableWidget* t = m_form->tableWidget_response;
     QSignalBlocker block(t);
     t->clear();
     t->setRowCount(1);
@@ -388,7 +396,7 @@ void DoeMonteCarloEditWidget::showLimitRow()
     QMap<QString, DoeMonteCarloResponseInfo> infos;
     m_facade->getMonteCarloResponseInfo(m_modelIndex, infos);
     const DoeMonteCarloResponseInfo info = infos.value(name);
-    QTableWidget* t = m_form.tableWidget_limit;
+    QTableWidget* t = m_form->tableWidget_limit;
     QSignalBlocker block(t);
     t->setRowCount(1);
     t->setItem(0, 0, readOnly(name));
@@ -442,7 +450,7 @@ void DoeMonteCarloEditWidget::slotTableLimit(int row, int column)
 {
     if (!m_facade || column < 1)
         return;
-    QTableWidget* t = m_form.tableWidget_limit;
+    QTableWidget* t = m_form->tableWidget_limit;
     const QString name = responseName();
     QMap<QString, DoeMonteCarloResponseInfo> infos;
     m_facade->getMonteCarloResponseInfo(m_modelIndex, infos);
@@ -460,7 +468,7 @@ void DoeMonteCarloEditWidget::slotNumber()
 {
     if (!m_facade)
         return;
-    QPair<int, double> n(m_form.spinBox->value(), m_form.lineEdit->text().toDouble());
+    QPair<int, double> n(m_form->spinBox->value(), m_form->lineEdit->text().toDouble());
     QString message;
     const bool ok = m_facade->setMonteCarloNum(m_modelIndex, n, message);
     showRunSetting();

@@ -2,17 +2,22 @@
 // Monte Carlo settings of one model: run count and percentage, response noise, factor
 // sequences and spec limits, plus one distribution editor per model factor.
 #include "BaseUI.h"
+
+#include <memory>
 #include "plan_views_global.h"
 
 #include <QList>
 #include <QWidget>
 
 #include "DoeBussinessApi.h"
-#include "ui_DoeMonteCarloEditWidget.h"
-#include "ui_DoeMonteCarloFactorWidget.h"
 
 class QComboBox;
 class QDoubleSpinBox;
+
+namespace Ui {
+class doe_monte_carlo_edit_widget;
+class DoeMonteCarloFactorEditWidget;
+}
 
 namespace doeUI {
 
@@ -23,6 +28,7 @@ class PLAN_VIEWS_EXPORT DoeMonteCarloFactorWidget : public QWidget
 public:
     DoeMonteCarloFactorWidget(doeBussiness::DoeBussinessApi* facade, int modelIndex, const QString& name,
                               const doeBussiness::DoeMonteCarloFactorInfo& info, QWidget* parent = nullptr);
+    ~DoeMonteCarloFactorWidget() override;
     const QString& factorName() const { return m_name; }
     const doeBussiness::DoeMonteCarloFactorInfo& record() const { return m_info; }
 
@@ -44,7 +50,7 @@ private:
     void send();
     void showRecord();
 
-    Ui::DoeMonteCarloFactorEditWidget m_form;
+    std::unique_ptr<Ui::DoeMonteCarloFactorEditWidget> m_form;
     doeBussiness::DoeBussinessApi* m_facade = nullptr;
     int m_modelIndex = 0;
     QString m_name;
@@ -63,7 +69,8 @@ class PLAN_VIEWS_EXPORT DoeMonteCarloEditWidget : public QWidget, public BaseUI
 public:
     DoeMonteCarloEditWidget(doeBussiness::DoeBussinessApi* facade, int modelIndex, QWidget* parent = nullptr);
     const QList<DoeMonteCarloFactorWidget*>& factorWidgets() const { return m_factorWidgets; }
-    Ui::doe_monte_carlo_edit_widget& form() { return m_form; }
+    ~DoeMonteCarloEditWidget() override;
+    Ui::doe_monte_carlo_edit_widget& form() { return *m_form; }
 
 public slots:
     void slotComboBoxResponse();
@@ -88,7 +95,7 @@ private:
     void writeSequenceRow(int row);
     QString responseName() const;
 
-    Ui::doe_monte_carlo_edit_widget m_form;
+    std::unique_ptr<Ui::doe_monte_carlo_edit_widget> m_form;
     doeBussiness::DoeBussinessApi* m_facade = nullptr;
     int m_modelIndex = 0;
     QList<DoeMonteCarloFactorWidget*> m_factorWidgets;

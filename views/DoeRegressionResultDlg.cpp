@@ -1,4 +1,5 @@
 #include "DoeRegressionResultDlg.h"
+#include "ui_DoeRegressionResultDlg.h"
 
 #include "DoeMonteCarloResTableDlg.h"
 #include "DoeProfilerMath.h"
@@ -21,12 +22,18 @@ using doeBussiness::DoeBussinessApi;
 DoeRegressionResultDlg::DoeRegressionResultDlg(DoeBussinessApi* facade, int modelIndex, QWidget* parent)
     : QDialog(parent), m_facade(facade), m_modelIndex(modelIndex)
 {
-    m_form.setupUi(this);
+    m_form.reset(new Ui::doe_regression_result_dlg);
+    m_form->setupUi(this);
     setWindowTitle("Regression Result");
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
 }
 
 DoeRegressionResultDlg::~DoeRegressionResultDlg() = default;
+
+QScrollArea* DoeRegressionResultDlg::scrollArea() const
+{
+    return m_form->scrollArea;
+}
 
 bool DoeRegressionResultDlg::initialize()
 {
@@ -84,7 +91,7 @@ void DoeRegressionResultDlg::buildTables()
     using report::number;
 
     // Summary of Fit
-    m_form.verticalLayout_result->addWidget(new QLabel("Summary of Fit", this));
+    m_form->verticalLayout_result->addWidget(new QLabel("Summary of Fit", this));
     QTableWidget* fit = report::makeTable(5, 2, this);
     fit->setMinimumHeight(175);
     fit->setMaximumWidth(500);
@@ -96,10 +103,10 @@ void DoeRegressionResultDlg::buildTables()
         fit->setItem(r, 0, label(names[r]));
         fit->setItem(r, 1, item(values[r]));
     }
-    m_form.verticalLayout_result->addWidget(fit);
+    m_form->verticalLayout_result->addWidget(fit);
 
     // Analysis of Variance
-    m_form.verticalLayout_result->addWidget(new QLabel("Analysis of Variance", this));
+    m_form->verticalLayout_result->addWidget(new QLabel("Analysis of Variance", this));
     QTableWidget* anova = report::makeTable(4, 5, this);
     anova->setMinimumHeight(140);
     anova->setMaximumWidth(1250);
@@ -121,10 +128,10 @@ void DoeRegressionResultDlg::buildTables()
     anova->setItem(3, 2, item(number(modelSS + errorSS)));
     anova->setItem(3, 3, item(QString()));
     anova->setItem(3, 4, item(number(probF)));
-    m_form.verticalLayout_result->addWidget(anova);
+    m_form->verticalLayout_result->addWidget(anova);
 
     // Parameter Estimates
-    m_form.verticalLayout_result->addWidget(new QLabel("Parameter Estimates", this));
+    m_form->verticalLayout_result->addWidget(new QLabel("Parameter Estimates", this));
     QVector<QString> params;
     QVector<QPair<int, int>> flags;
     m_facade->getSaveParamName(params, m_modelIndex);
@@ -149,7 +156,7 @@ void DoeRegressionResultDlg::buildTables()
         for (int c = 1; c < 5; ++c)
             est->setItem(r + 1, c, item(rows[r][c]));
     }
-    m_form.verticalLayout_result->addWidget(est);
+    m_form->verticalLayout_result->addWidget(est);
     m_reportTables = {fit, anova, est};
 }
 
@@ -224,7 +231,7 @@ bool DoeRegressionResultDlg::buildActualByPredicted()
     auto* plot = new QCustomPlot(this);
     plot->setMinimumSize(500, 450);
     plot->setMaximumSize(500, 450);
-    m_form.actual_by_predicted_layout->addWidget(plot);
+    m_form->actual_by_predicted_layout->addWidget(plot);
     m_actualPlot = plot;
     plot->xAxis->setLabel(QString("Y Predicted %1 %2\n%3")
                               .arg(QString("RSME=%1").arg(m_rmse, 0, 'g'))

@@ -2,6 +2,8 @@
 // Report of one fitted model: Actual by Predicted plot, the three fit tables, the prediction
 // profiler with desirability, and the Monte Carlo and sensitivity sections.
 #include "BaseUI.h"
+
+#include <memory>
 #include "plan_views_global.h"
 
 #include <QDialog>
@@ -12,12 +14,16 @@
 #include <QVector>
 
 #include "DoeBussinessApi.h"
-#include "ui_DoeRegressionResultDlg.h"
 
 class QCustomPlot;
 class QCPItemStraightLine;
 class QLineEdit;
 class QTableWidget;
+class QScrollArea;
+
+namespace Ui {
+class doe_regression_result_dlg;
+}
 
 namespace doeUI {
 
@@ -48,7 +54,7 @@ public:
     DoeMonteCarloResTableDlg* monteCarloTable() const { return m_monteCarloTable; }
     QCustomPlot* actualByPredictedPlot() const { return m_actualPlot; }
     QList<QTableWidget*> reportTables() const { return m_reportTables; }
-    QScrollArea* scrollArea() const { return m_form.scrollArea; }
+    QScrollArea* scrollArea() const;
     // Sets a factor as a click in its profiler column at x would.
     bool changeSetting(int row, int column, double x);
 
@@ -101,7 +107,7 @@ private:
     double m_pressX = 0;
     double m_pressY = 0;
     bool m_histogramVisible = true;
-    Ui::doe_regression_result_dlg m_form;
+    std::unique_ptr<Ui::doe_regression_result_dlg> m_form;
     DoeMonteCarloResTableDlg* m_monteCarloTable = nullptr;
     doeBussiness::DoeBussinessApi* m_facade = nullptr;
     int m_modelIndex = 0;

@@ -1,6 +1,7 @@
 // The prediction profiler of the regression report: profile curves with their bands, the
 // desirability row and function, markers, mouse handling and the factor entry row.
 #include "DoeRegressionResultDlg.h"
+#include "ui_DoeRegressionResultDlg.h"
 
 #include "DoeProfilerMath.h"
 
@@ -170,11 +171,11 @@ int DoeRegressionResultDlg::labelColumn() const
 
 bool DoeRegressionResultDlg::buildProfiler()
 {
-    m_form.checkBox_display_con->setChecked(true);
-    m_form.checkBox_diaplay_pre->setChecked(true);
-    connect(m_form.checkBox_display_con, SIGNAL(clicked(bool)), this, SLOT(slot_conAndPreDisplay()));
-    connect(m_form.checkBox_diaplay_pre, SIGNAL(clicked(bool)), this, SLOT(slot_conAndPreDisplay()));
-    connect(m_form.pushButton_max_desire, SIGNAL(clicked(bool)), this, SLOT(slot_Maximize_Desirability()));
+    m_form->checkBox_display_con->setChecked(true);
+    m_form->checkBox_diaplay_pre->setChecked(true);
+    connect(m_form->checkBox_display_con, SIGNAL(clicked(bool)), this, SLOT(slot_conAndPreDisplay()));
+    connect(m_form->checkBox_diaplay_pre, SIGNAL(clicked(bool)), this, SLOT(slot_conAndPreDisplay()));
+    connect(m_form->pushButton_max_desire, SIGNAL(clicked(bool)), this, SLOT(slot_Maximize_Desirability()));
 
     auto* container = new QWidget(this);
     auto* gridLayout = new QGridLayout(container);
@@ -239,7 +240,7 @@ bool DoeRegressionResultDlg::buildProfiler()
     const int height = m_responseRowCount * 200 + 230;
     container->setMinimumSize(width, height);
     container->setMaximumSize(width, height);
-    m_form.prediction_profiler_layout->addWidget(container);
+    m_form->prediction_profiler_layout->addWidget(container);
     return true;
 }
 
@@ -487,8 +488,8 @@ void DoeRegressionResultDlg::refreshCells(int changed, int idx)
 
 void DoeRegressionResultDlg::slot_conAndPreDisplay()
 {
-    m_showConfidence = m_form.checkBox_display_con->isChecked();
-    m_showPrediction = m_form.checkBox_diaplay_pre->isChecked();
+    m_showConfidence = m_form->checkBox_display_con->isChecked();
+    m_showPrediction = m_form->checkBox_diaplay_pre->isChecked();
     for (int col = 0; col < m_factorCount; ++col) {
         QCustomPlot* plot = m_plots.value(col);
         if (!plot || plot->graphCount() < 5)
@@ -546,7 +547,7 @@ void DoeRegressionResultDlg::buildEntryRow()
     sink->hide();
     layout->addWidget(sink);
     layout->addSpacerItem(new QSpacerItem(20, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
-    m_form.prediction_profiler_layout->addWidget(row);
+    m_form->prediction_profiler_layout->addWidget(row);
 }
 
 void DoeRegressionResultDlg::refreshEntryFields()
@@ -593,7 +594,7 @@ bool DoeRegressionResultDlg::eventFilter(QObject* watched, QEvent* event)
     case QEvent::Wheel: {
         auto* wheel = static_cast<QWheelEvent*>(event);
         if (wheel->modifiers() != Qt::ControlModifier)
-            QCoreApplication::sendEvent(m_form.scrollArea->verticalScrollBar(), event);
+            QCoreApplication::sendEvent(m_form->scrollArea->verticalScrollBar(), event);
         return true;
     }
     case QEvent::MouseButtonPress: {

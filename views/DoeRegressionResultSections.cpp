@@ -1,6 +1,7 @@
 // The sections below the profiler: the Monte Carlo settings with "Make Table" and "Simulate",
 // and the sensitivity section.
 #include "DoeRegressionResultDlg.h"
+#include "ui_DoeRegressionResultDlg.h"
 
 #include "DoeCommon.h"
 #include "DoeMonteCarloEditWidget.h"
@@ -32,23 +33,23 @@ void DoeRegressionResultDlg::buildSections()
     m_facade->setMonteCarloFactorsDefaultValue(m_modelIndex, m_settings, m_factorUsed);
     auto* editor = new DoeMonteCarloEditWidget(m_facade, m_modelIndex, this);
     editor->setMinimumHeight(700);
-    m_form.prediction_profiler_layout->addWidget(editor);
+    m_form->prediction_profiler_layout->addWidget(editor);
 
     auto* makeTable = new QPushButton("Make Table", this);
     makeTable->setMaximumWidth(200);
     makeTable->setObjectName("pushButton_monte_carlo_make_table");
     connect(makeTable, SIGNAL(clicked(bool)), this, SLOT(slot_DoeMonteCarloMakeTable()));
-    m_form.prediction_profiler_layout->addWidget(makeTable);
+    m_form->prediction_profiler_layout->addWidget(makeTable);
     auto* simulate = new QPushButton("Simulate", this);
     simulate->setMaximumWidth(200);
     simulate->setObjectName("pushButton_monte_carlo_simulate");
     connect(simulate, SIGNAL(clicked(bool)), this, SLOT(slot_DoeMonteCarloStimulat()));
-    m_form.prediction_profiler_layout->addWidget(simulate);
+    m_form->prediction_profiler_layout->addWidget(simulate);
 
     auto* line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
     line->setFrameShadow(QFrame::Sunken);
-    m_form.prediction_profiler_layout->addWidget(line);
+    m_form->prediction_profiler_layout->addWidget(line);
 
     bool allContinuous = true;
     for (int i = 0; i < m_allFactors.size() && i < m_factorUsed.size(); ++i) {
@@ -59,11 +60,11 @@ void DoeRegressionResultDlg::buildSections()
     if (!allContinuous) {
         auto* label = new QLabel("Sensitivity analysis is only available for continous factors", this);
         label->setObjectName("label_sensitivity_unavailable");
-        m_form.prediction_profiler_layout->addWidget(label);
+        m_form->prediction_profiler_layout->addWidget(label);
     } else {
         auto* sensitivity = new DoeSensitivityWidget(m_facade, m_modelIndex, this);
         sensitivity->setMinimumHeight(400);
-        m_form.prediction_profiler_layout->addWidget(sensitivity);
+        m_form->prediction_profiler_layout->addWidget(sensitivity);
     }
 }
 
@@ -127,7 +128,7 @@ void DoeRegressionResultDlg::slot_DoeMonteCarloMakeTable()
 
 void DoeRegressionResultDlg::insertMonteCarloWidget(QWidget* w)
 {
-    QVBoxLayout* layout = m_form.prediction_profiler_layout;
+    QVBoxLayout* layout = m_form->prediction_profiler_layout;
     m_monteCarloWidgets.append(w);
     if (layout->count() < 2)
         layout->addWidget(w);

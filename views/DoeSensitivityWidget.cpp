@@ -1,4 +1,5 @@
 #include "DoeSensitivityWidget.h"
+#include "ui_DoeSensitivityWidget.h"
 
 #include "DoeBussinessApi.h"
 #include "DoeCommon.h"
@@ -33,49 +34,62 @@ bool CustomTableWdigetItem::operator<(const QTableWidgetItem& other) const
 DoeSensitivityWidget::DoeSensitivityWidget(doeBussiness::DoeBussinessApi* facade, int modelIndex, QWidget* parent)
     : QWidget(parent), m_facade(facade), m_modelIndex(modelIndex)
 {
-    m_form.setupUi(this);
+    m_form.reset(new Ui::doe_sensitivity_analysis_edit_widget);
+    m_form->setupUi(this);
     initUI();
     setDataToUI();
     initConnection();
 }
 
+DoeSensitivityWidget::~DoeSensitivityWidget() = default;
+
+QTableWidget* DoeSensitivityWidget::resultTable() const
+{
+    return m_form->tableWidget_result;
+}
+
+QSpinBox* DoeSensitivityWidget::sampleSizeBox() const
+{
+    return m_form->spinBox_efast_sample_size;
+}
+
 void DoeSensitivityWidget::initUI()
 {
-    m_form.label_3->hide();
-    m_form.comboBox_type->hide();
-    m_form.label_morris_level->hide();
-    m_form.spinBox_morris_level->hide();
-    m_form.comboBox_type->addItem("eFast");
-    m_form.comboBox_type->setCurrentIndex(0);
+    m_form->label_3->hide();
+    m_form->comboBox_type->hide();
+    m_form->label_morris_level->hide();
+    m_form->spinBox_morris_level->hide();
+    m_form->comboBox_type->addItem("eFast");
+    m_form->comboBox_type->setCurrentIndex(0);
 }
 
 void DoeSensitivityWidget::setDataToUI()
 {
-    QSignalBlocker block(m_form.spinBox_efast_sample_size);
-    m_form.spinBox_efast_sample_size->setMinimum(4 * m_m * m_m + 1);
-    m_form.spinBox_efast_sample_size->setValue(m_sampleSize);
+    QSignalBlocker block(m_form->spinBox_efast_sample_size);
+    m_form->spinBox_efast_sample_size->setMinimum(4 * m_m * m_m + 1);
+    m_form->spinBox_efast_sample_size->setValue(m_sampleSize);
 }
 
 void DoeSensitivityWidget::initConnection()
 {
-    connect(m_form.pushButton_apply, SIGNAL(clicked(bool)), this, SLOT(slotButtonApply()));
-    connect(m_form.pushButton_advance, SIGNAL(clicked(bool)), this, SLOT(slotButtonAdvance()));
-    connect(m_form.comboBox_type, SIGNAL(currentIndexChanged(int)), this, SLOT(slotComboBoxType()));
-    connect(m_form.spinBox_efast_sample_size, SIGNAL(editingFinished()), this, SLOT(slotSpinBoxEFastSize()));
+    connect(m_form->pushButton_apply, SIGNAL(clicked(bool)), this, SLOT(slotButtonApply()));
+    connect(m_form->pushButton_advance, SIGNAL(clicked(bool)), this, SLOT(slotButtonAdvance()));
+    connect(m_form->comboBox_type, SIGNAL(currentIndexChanged(int)), this, SLOT(slotComboBoxType()));
+    connect(m_form->spinBox_efast_sample_size, SIGNAL(editingFinished()), this, SLOT(slotSpinBoxEFastSize()));
 }
 
 void DoeSensitivityWidget::slotComboBoxType() {}
 
 void DoeSensitivityWidget::slotSpinBoxEFastSize()
 {
-    m_sampleSize = m_form.spinBox_efast_sample_size->value();
+    m_sampleSize = m_form->spinBox_efast_sample_size->value();
 }
 
 void DoeSensitivityWidget::slotButtonApply()
 {
     if (!m_facade)
         return;
-    QTableWidget* table = m_form.tableWidget_result;
+    QTableWidget* table = m_form->tableWidget_result;
     table->setSortingEnabled(false);
     table->clear();
     table->setRowCount(0);

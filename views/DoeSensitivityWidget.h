@@ -2,15 +2,23 @@
 // Sensitivity section of the report: runs the variance-based analysis of the fitted model and
 // lists the first-order and total index of every factor.
 #include "BaseUI.h"
+
+#include <memory>
 #include "plan_views_global.h"
 
 #include <QTableWidgetItem>
 #include <QWidget>
 
-#include "ui_DoeSensitivityWidget.h"
 
 namespace doeBussiness {
 class DoeBussinessApi;
+}
+
+class QSpinBox;
+class QTableWidget;
+
+namespace Ui {
+class doe_sensitivity_analysis_edit_widget;
 }
 
 namespace doeUI {
@@ -33,8 +41,9 @@ public:
 
     int sampleSize() const { return m_sampleSize; }
     int interference() const { return m_m; }
-    QTableWidget* resultTable() const { return m_form.tableWidget_result; }
-    QSpinBox* sampleSizeBox() const { return m_form.spinBox_efast_sample_size; }
+    ~DoeSensitivityWidget() override;
+    QTableWidget* resultTable() const;
+    QSpinBox* sampleSizeBox() const;
     // What "Advance" does once its dialog is accepted with the value m.
     void applyInterference(int m);
 
@@ -50,7 +59,7 @@ protected:
     void initConnection() override;
 
 private:
-    Ui::doe_sensitivity_analysis_edit_widget m_form;
+    std::unique_ptr<Ui::doe_sensitivity_analysis_edit_widget> m_form;
     doeBussiness::DoeBussinessApi* m_facade = nullptr;
     int m_modelIndex = 0;
     int m_sampleSize = 1000;

@@ -1,4 +1,5 @@
 #include "DoeStepwiseModelDlg.h"
+#include "ui_DoeStepwiseModelDlg.h"
 
 #include "DoeBussinessApi.h"
 #include "DoeRegressionResultDlg.h"
@@ -13,7 +14,8 @@ namespace doeUI {
 DoeStepwiseModelDlg::DoeStepwiseModelDlg(doeBussiness::DoeBussinessApi* facade, QWidget* parent)
     : QDialog(parent), m_facade(facade)
 {
-    m_form.setupUi(this);
+    m_form.reset(new Ui::doe_stepwise_model_dlg);
+    m_form->setupUi(this);
     setWindowTitle("Stepwise Settings");
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
     initUI();
@@ -40,11 +42,11 @@ void DoeStepwiseModelDlg::setDataToUI()
             auto* line = new QFrame(this);
             line->setFrameShape(QFrame::HLine);
             line->setFrameShadow(QFrame::Sunken);
-            m_form.verticalLayout->addWidget(line);
+            m_form->verticalLayout->addWidget(line);
         }
-        m_form.verticalLayout->addWidget(new QLabel(QString("Stepwise for repsonse %1").arg(responses[i]), this));
+        m_form->verticalLayout->addWidget(new QLabel(QString("Stepwise for repsonse %1").arg(responses[i]), this));
         auto* widget = new DoeStepwiseModelWidget(m_facade, i, this);
-        m_form.verticalLayout->addWidget(widget);
+        m_form->verticalLayout->addWidget(widget);
         m_widgets.append(widget);
         m_reports.insert(i, nullptr);
     }

@@ -2,6 +2,8 @@
 // Window of the stepwise fit: one stepwise widget per response of the fit; running a model
 // opens (or replaces) its regression report.
 #include "BaseUI.h"
+
+#include <memory>
 #include "plan_views_global.h"
 
 #include <QDialog>
@@ -9,10 +11,13 @@
 #include <QMap>
 #include <QPointer>
 
-#include "ui_DoeStepwiseModelDlg.h"
 
 namespace doeBussiness {
 class DoeBussinessApi;
+}
+
+namespace Ui {
+class doe_stepwise_model_dlg;
 }
 
 namespace doeUI {
@@ -42,7 +47,7 @@ protected:
     void initConnection() override;
 
 private:
-    Ui::doe_stepwise_model_dlg m_form;
+    std::unique_ptr<Ui::doe_stepwise_model_dlg> m_form;
     doeBussiness::DoeBussinessApi* m_facade = nullptr;
     QList<DoeStepwiseModelWidget*> m_widgets;
     // Guarded: a report closed by the user deletes itself.

@@ -1,4 +1,5 @@
 #include "DoeStepwiseModelWidget.h"
+#include "ui_DoeStepwiseModelWidget.h"
 
 #include "DoeBussinessApi.h"
 #include "DoeRegressionResultDlg.h"
@@ -49,7 +50,8 @@ QWidget* centred(QCheckBox* box)
 DoeStepwiseModelWidget::DoeStepwiseModelWidget(DoeBussinessApi* facade, int modelIndex, QWidget* parent)
     : QWidget(parent), m_facade(facade), m_modelIndex(modelIndex)
 {
-    m_form.setupUi(this);
+    m_form.reset(new Ui::doe_stepwise_model_widget);
+    m_form->setupUi(this);
     if (m_facade)
         m_facade->getSaveParamName(m_paramNames, m_modelIndex);
     initUI();
@@ -76,12 +78,12 @@ void DoeStepwiseModelWidget::stopAndWait()
 
 void DoeStepwiseModelWidget::initUI()
 {
-    m_form.lineEdit_p_enter->setValidator(new QDoubleValidator(this));
-    m_form.lineEdit_p_leave->setValidator(new QDoubleValidator(this));
-    m_form.tableWidget_total_info->verticalHeader()->hide();
-    m_form.tableWidget_estimates->verticalHeader()->hide();
-    m_form.tableWidget_estimates->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_form.tableWidget_total_info->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_form->lineEdit_p_enter->setValidator(new QDoubleValidator(this));
+    m_form->lineEdit_p_leave->setValidator(new QDoubleValidator(this));
+    m_form->tableWidget_total_info->verticalHeader()->hide();
+    m_form->tableWidget_estimates->verticalHeader()->hide();
+    m_form->tableWidget_estimates->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_form->tableWidget_total_info->setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
 void DoeStepwiseModelWidget::setDataToUI()
@@ -94,20 +96,20 @@ void DoeStepwiseModelWidget::setDataToUI()
 
 void DoeStepwiseModelWidget::initConnection()
 {
-    connect(m_form.comboBox_stopping_rule, SIGNAL(currentIndexChanged(int)), this,
+    connect(m_form->comboBox_stopping_rule, SIGNAL(currentIndexChanged(int)), this,
             SLOT(onComboboxStoppingRuleChanged()));
-    connect(m_form.comboBox_direction, SIGNAL(currentIndexChanged(int)), this, SLOT(onComboboxDirectionChanged()));
-    connect(m_form.comboBox_rules, SIGNAL(currentIndexChanged(int)), this, SLOT(onComboboxRulesChanged()));
-    connect(m_form.lineEdit_p_enter, SIGNAL(editingFinished()), this, SLOT(onLineEditEnterChanged()));
-    connect(m_form.lineEdit_p_leave, SIGNAL(editingFinished()), this, SLOT(onLineEditLeaveChanged()));
-    connect(m_form.pushButton_enter_single, SIGNAL(clicked()), this, SLOT(onClickedEnterSingle()));
-    connect(m_form.pushButton_remove_single, SIGNAL(clicked()), this, SLOT(onClickedRemoveSingle()));
-    connect(m_form.pushButton_enter_all, SIGNAL(clicked()), this, SLOT(onClickedEnterAll()));
-    connect(m_form.pushButton_remove_all, SIGNAL(clicked()), this, SLOT(onClickedRemoveAll()));
-    connect(m_form.pushButton_run, SIGNAL(clicked()), this, SLOT(onClickedRunModel()));
-    connect(m_form.pushButton_go, SIGNAL(clicked()), this, SLOT(onClickedGo()));
-    connect(m_form.pushButton_stop, SIGNAL(clicked()), this, SLOT(onClickedStop()));
-    connect(m_form.pushButton_step, SIGNAL(clicked()), this, SLOT(onClickedStep()));
+    connect(m_form->comboBox_direction, SIGNAL(currentIndexChanged(int)), this, SLOT(onComboboxDirectionChanged()));
+    connect(m_form->comboBox_rules, SIGNAL(currentIndexChanged(int)), this, SLOT(onComboboxRulesChanged()));
+    connect(m_form->lineEdit_p_enter, SIGNAL(editingFinished()), this, SLOT(onLineEditEnterChanged()));
+    connect(m_form->lineEdit_p_leave, SIGNAL(editingFinished()), this, SLOT(onLineEditLeaveChanged()));
+    connect(m_form->pushButton_enter_single, SIGNAL(clicked()), this, SLOT(onClickedEnterSingle()));
+    connect(m_form->pushButton_remove_single, SIGNAL(clicked()), this, SLOT(onClickedRemoveSingle()));
+    connect(m_form->pushButton_enter_all, SIGNAL(clicked()), this, SLOT(onClickedEnterAll()));
+    connect(m_form->pushButton_remove_all, SIGNAL(clicked()), this, SLOT(onClickedRemoveAll()));
+    connect(m_form->pushButton_run, SIGNAL(clicked()), this, SLOT(onClickedRunModel()));
+    connect(m_form->pushButton_go, SIGNAL(clicked()), this, SLOT(onClickedGo()));
+    connect(m_form->pushButton_stop, SIGNAL(clicked()), this, SLOT(onClickedStop()));
+    connect(m_form->pushButton_step, SIGNAL(clicked()), this, SLOT(onClickedStep()));
     connect(&m_watcher, SIGNAL(finished()), this, SLOT(onTaskFinished()));
 }
 
@@ -118,19 +120,19 @@ void DoeStepwiseModelWidget::showSetting()
     doeBussiness::DoeFitModel_Stepwise_Setting s;
     m_facade->getFitModel_Stepwise_Setting(s, m_modelIndex);
     {
-        QSignalBlocker b1(m_form.comboBox_stopping_rule), b2(m_form.comboBox_direction), b3(m_form.comboBox_rules),
-            b4(m_form.lineEdit_p_enter), b5(m_form.lineEdit_p_leave);
-        m_form.comboBox_stopping_rule->setCurrentIndex(s.stoppingRule);
-        m_form.comboBox_direction->setCurrentIndex(s.direction);
-        m_form.comboBox_rules->setCurrentIndex(s.rules);
-        m_form.lineEdit_p_enter->setText(num(s.probToEnter));
-        m_form.lineEdit_p_leave->setText(num(s.probToLeave));
+        QSignalBlocker b1(m_form->comboBox_stopping_rule), b2(m_form->comboBox_direction), b3(m_form->comboBox_rules),
+            b4(m_form->lineEdit_p_enter), b5(m_form->lineEdit_p_leave);
+        m_form->comboBox_stopping_rule->setCurrentIndex(s.stoppingRule);
+        m_form->comboBox_direction->setCurrentIndex(s.direction);
+        m_form->comboBox_rules->setCurrentIndex(s.rules);
+        m_form->lineEdit_p_enter->setText(num(s.probToEnter));
+        m_form->lineEdit_p_leave->setText(num(s.probToLeave));
     }
-    const bool pValue = m_form.comboBox_stopping_rule->currentIndex() == 0;
-    m_form.label_p_enter->setVisible(pValue);
-    m_form.lineEdit_p_enter->setVisible(pValue);
-    m_form.label_p_leave->setVisible(pValue);
-    m_form.lineEdit_p_leave->setVisible(pValue);
+    const bool pValue = m_form->comboBox_stopping_rule->currentIndex() == 0;
+    m_form->label_p_enter->setVisible(pValue);
+    m_form->lineEdit_p_enter->setVisible(pValue);
+    m_form->label_p_leave->setVisible(pValue);
+    m_form->lineEdit_p_leave->setVisible(pValue);
 }
 
 void DoeStepwiseModelWidget::applySettingField(int field, double value)
@@ -155,27 +157,27 @@ void DoeStepwiseModelWidget::applySettingField(int field, double value)
 
 void DoeStepwiseModelWidget::onComboboxStoppingRuleChanged()
 {
-    applySettingField(StoppingRule, m_form.comboBox_stopping_rule->currentIndex());
+    applySettingField(StoppingRule, m_form->comboBox_stopping_rule->currentIndex());
 }
 
 void DoeStepwiseModelWidget::onComboboxDirectionChanged()
 {
-    applySettingField(Direction, m_form.comboBox_direction->currentIndex());
+    applySettingField(Direction, m_form->comboBox_direction->currentIndex());
 }
 
 void DoeStepwiseModelWidget::onComboboxRulesChanged()
 {
-    applySettingField(Rules, m_form.comboBox_rules->currentIndex());
+    applySettingField(Rules, m_form->comboBox_rules->currentIndex());
 }
 
 void DoeStepwiseModelWidget::onLineEditEnterChanged()
 {
-    applySettingField(ProbEnter, m_form.lineEdit_p_enter->text().toDouble());
+    applySettingField(ProbEnter, m_form->lineEdit_p_enter->text().toDouble());
 }
 
 void DoeStepwiseModelWidget::onLineEditLeaveChanged()
 {
-    applySettingField(ProbLeave, m_form.lineEdit_p_leave->text().toDouble());
+    applySettingField(ProbLeave, m_form->lineEdit_p_leave->text().toDouble());
 }
 
 // ---- hand editing and stepping ----
@@ -254,13 +256,13 @@ void DoeStepwiseModelWidget::onClickedStep()
 
 void DoeStepwiseModelWidget::setControlsEnabled(bool on)
 {
-    const QList<QWidget*> controls = {m_form.comboBox_stopping_rule, m_form.comboBox_direction,
-                                      m_form.comboBox_rules,         m_form.lineEdit_p_enter,
-                                      m_form.lineEdit_p_leave,       m_form.pushButton_enter_single,
-                                      m_form.pushButton_remove_single, m_form.pushButton_enter_all,
-                                      m_form.pushButton_remove_all,  m_form.pushButton_run,
-                                      m_form.pushButton_go,          m_form.pushButton_step,
-                                      m_form.tableWidget_total_info, m_form.tableWidget_estimates};
+    const QList<QWidget*> controls = {m_form->comboBox_stopping_rule, m_form->comboBox_direction,
+                                      m_form->comboBox_rules,         m_form->lineEdit_p_enter,
+                                      m_form->lineEdit_p_leave,       m_form->pushButton_enter_single,
+                                      m_form->pushButton_remove_single, m_form->pushButton_enter_all,
+                                      m_form->pushButton_remove_all,  m_form->pushButton_run,
+                                      m_form->pushButton_go,          m_form->pushButton_step,
+                                      m_form->tableWidget_total_info, m_form->tableWidget_estimates};
     for (QWidget* w : controls)
         w->setEnabled(on);
     // An open report of this model predicts through the same engine slot: keep it idle meanwhile.
@@ -340,7 +342,7 @@ void DoeStepwiseModelWidget::refresh()
 
 void DoeStepwiseModelWidget::showSnapshot(const StepwiseSnapshot& s)
 {
-    QTableWidget* info = m_form.tableWidget_total_info;
+    QTableWidget* info = m_form->tableWidget_total_info;
     info->setRowCount(1);
     const QStringList values = {num(s.sse), QString::number(s.dfe), num(s.rmse), num(s.rSquare), num(s.rSquareAdj),
                                 num(s.cp),  QString::number(s.p),   num(s.aicc), num(s.bicc)};
@@ -348,7 +350,7 @@ void DoeStepwiseModelWidget::showSnapshot(const StepwiseSnapshot& s)
         info->setItem(0, c, centredItem(values[c]));
     info->resizeColumnsToContents();
 
-    QTableWidget* est = m_form.tableWidget_estimates;
+    QTableWidget* est = m_form->tableWidget_estimates;
     const int n = m_paramNames.size();
     const bool rebuild = m_boxes.size() != n;
     if (rebuild) {
@@ -388,7 +390,7 @@ void DoeStepwiseModelWidget::showSnapshot(const StepwiseSnapshot& s)
         est->setItem(i, 7, centredItem(num(p.probF)));
     }
     est->resizeColumnsToContents();
-    m_form.label_row->setText(QString::number(s.rows));
+    m_form->label_row->setText(QString::number(s.rows));
 }
 
 }  // namespace doeUI

@@ -2,6 +2,8 @@
 // Stepwise control of one model: settings, hand entry of terms, single steps or an automatic
 // run on a worker thread, the statistics of the current step, and "Run Model".
 #include "BaseUI.h"
+
+#include <memory>
 #include "plan_views_global.h"
 
 #include <QFuture>
@@ -13,12 +15,15 @@
 
 #include <atomic>
 
-#include "ui_DoeStepwiseModelWidget.h"
 
 class QCheckBox;
 
 namespace doeBussiness {
 class DoeBussinessApi;
+}
+
+namespace Ui {
+class doe_stepwise_model_widget;
 }
 
 namespace doeUI {
@@ -89,7 +94,7 @@ private:
     void sendFlagsFromBoxes(int forceEntered);
     void setControlsEnabled(bool on);
 
-    Ui::doe_stepwise_model_widget m_form;
+    std::unique_ptr<Ui::doe_stepwise_model_widget> m_form;
     doeBussiness::DoeBussinessApi* m_facade = nullptr;
     QVector<QString> m_paramNames;
     QList<QPair<QCheckBox*, QCheckBox*>> m_boxes;
