@@ -6,6 +6,10 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -16,15 +20,22 @@
 
 namespace testhelp {
 
-// Polls until a modal widget other than `except` is active and hands it to fn; gives up after timeoutMs.
-inline void onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 5000, QWidget* except = nullptr)
+// Polls until a modal widget other than `except` (and accepted by `wanted`, when given) is active and
+// hands it to fn; gives up after timeoutMs.
+inline void onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 5000, QWidget* except = nullptr,
+                        std::function<bool(QWidget*)> wanted = nullptr, std::function<bool()> alive = nullptr)
 {
     auto* timer = new QTimer;
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     QObject::connect(timer, &QTimer::timeout, [=] {
+        if (alive && !alive()) {
+            timer->stop();
+            timer->deleteLater();
+            return;
+        }
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal == except)
+        if (modal == except || (modal && wanted && !wanted(modal)))
             modal = nullptr;
         if (modal || clock->elapsed() > timeoutMs) {
             timer->stop();
@@ -36,7 +47,8 @@ inline void onNextModal(std::function<void(QWidget*)> fn, int timeoutMs = 5000, 
     timer->start(10);
 }
 
-// Records the text and title of the next message box and presses `button` on it.
+// Records the text and title of the next message box and presses `button` on it, as long as the
+// caller keeps the returned record.
 struct BoxRecord {
     QString title;
     QString text;
@@ -46,8 +58,14 @@ struct BoxRecord {
 inline std::shared_ptr<BoxRecord> answerNextBox(QMessageBox::StandardButton button = QMessageBox::Ok,
                                                 QWidget* except = nullptr)
 {
+    // The poller only holds the record weakly: once the test drops it, nothing is answered any more,
+    // so an expected box that never came cannot swallow a later one.
     auto rec = std::make_shared<BoxRecord>();
-    onNextModal([rec, button](QWidget* w) {
+    std::weak_ptr<BoxRecord> weak = rec;
+    onNextModal([weak, button](QWidget* w) {
+        auto rec = weak.lock();
+        if (!rec)
+            return;
         auto* box = qobject_cast<QMessageBox*>(w);
         if (!box) {
             if (auto* d = qobject_cast<QDialog*>(w))
@@ -61,7 +79,8 @@ inline std::shared_ptr<BoxRecord> answerNextBox(QMessageBox::StandardButton butt
             b->click();
         else
             box->reject();
-    }, 5000, except);
+    }, 5000, except, [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; },
+       [weak] { return !weak.expired(); });
     return rec;
 }
 
@@ -75,9 +94,48 @@ inline void answerNextFileDialog(const QString& path, QWidget* except = nullptr)
                 d->reject();
             return;
         }
-        fd->selectFile(path);
+        // An absolute path typed into the name field does not depend on the dialog's directory,
+        // which the dialog's file model may still be loading.
+        fd->setDirectory(QFileInfo(path).absolutePath());
+        if (auto* edit = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            edit->setText(QFileInfo(path).absoluteFilePath());
+        else
+            fd->selectFile(path);
         static_cast<QDialog*>(fd)->accept();
-    }, 5000, except);
+    }, 5000, except, [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; });
+}
+
+// Chooses the entry `text` of the next popup menu, as a user does with the keyboard; an empty
+// text closes the menu without a choice. `seen` (optional) receives the entries shown.
+inline void chooseInNextPopup(const QString& text, QStringList* seen = nullptr, int timeoutMs = 5000)
+{
+    auto* timer = new QTimer;
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu && clock->elapsed() <= timeoutMs)
+            return;
+        timer->stop();
+        timer->deleteLater();
+        if (!menu)
+            return;
+        QAction* wanted = nullptr;
+        for (QAction* a : menu->actions()) {
+            if (seen)
+                *seen << a->text();
+            if (a->text() == text)
+                wanted = a;
+        }
+        if (!wanted) {
+            menu->close();
+            return;
+        }
+        menu->setActiveAction(wanted);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(menu, &press);
+    });
+    timer->start(10);
 }
 
 template <typename T>

@@ -1,0 +1,399 @@
+// The design table dialog and the fit model dialog driven as a user does: cell edits, right-click
+// move and remove, load and save, the console, the save question on close and on Escape, Y/X and Run.
+#include "DoeBussinessApi.h"
+#include "DoeNormalModelDlg.h"
+#include "DoeTableDlg.h"
+#include "ZelConsole.h"
+#include "widget_test_helpers.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPointer>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace doeBussiness;
+using namespace doeUI;
+using namespace testhelp;
+
+namespace {
+
+struct TableFixture : ::testing::Test {
+    DoeBussinessApi api;
+
+    // Two continuous factors and one response, made into the design table in generated order.
+    void makeTable()
+    {
+        QString msg;
+        DoeDesignFactor f;
+        ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+        ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+        DoeDesignResponse r;
+        ASSERT_TRUE(api.addResponseData(EDoeResponseGoal::Maximize, r, msg));
+        DoeDesignAfterSetting keep;
+        keep.runOrder = 0;
+        ASSERT_TRUE(api.setDoeDesignAfterSetting(keep, msg));
+        api.genModelForCustomDesign_RSM();
+        ASSERT_TRUE(api.genDoeMinNum(msg)) << msg.toStdString();
+        ASSERT_TRUE(api.genDoeTableForCustomDesign(msg)) << msg.toStdString();
+        api.genDoeTableFromCustomDesign_Preparation();
+        api.genDoeTableFromCustomDesign_CheckInvalidRow(msg);
+        api.genDoeTableFromCustomDesign_AfterCheck();
+    }
+
+    QVector<QString> facadeRow(int r)
+    {
+        QVector<QString> row;
+        QString msg;
+        api.getTableDataByRow(r, row, msg);
+        return row;
+    }
+
+    int facadeRows()
+    {
+        int rows = 0;
+        int cols = 0;
+        api.getTableSize(rows, cols);
+        return rows;
+    }
+
+    // Fills the response column with numbers so a fit can run.
+    void fillResponses(QTableWidget* grid)
+    {
+        const int y = grid->columnCount() - 1;
+        for (int r = 0; r < grid->rowCount(); ++r) {
+            const double x1 = grid->item(r, 0)->text().toDouble();
+            const double x2 = grid->item(r, 1)->text().toDouble();
+            grid->item(r, y)->setText(QString::number(3 + 2 * x1 - x2 + 0.1 * (r % 3)));
+        }
+    }
+};
+
+void rightClickRow(QTableWidget* grid, int row)
+{
+    grid->selectRow(row);
+    const QRect rect = grid->visualItemRect(grid->item(row, 0));
+    QTest::mouseClick(grid->viewport(), Qt::RightButton, Qt::NoModifier, rect.center());
+}
+
+}  // namespace
+
+TEST_F(TableFixture, ShowsTheTableAndSendsCellEdits)
+{
+    makeTable();
+    DoeTableDlg dlg(&api, nullptr);
+    EXPECT_EQ(dlg.windowTitle(), "Table");
+    EXPECT_TRUE(qobject_cast<BaseUI*>(&dlg));
+    auto* grid = child<QTableWidget>(&dlg, "tableWidget");
+    EXPECT_EQ(grid->rowCount(), 0);  // empty until the opener fills it
+    dlg.initDoeTableData();
+    ASSERT_EQ(grid->rowCount(), facadeRows());
+    ASSERT_EQ(grid->columnCount(), 3);
+    EXPECT_EQ(grid->horizontalHeaderItem(2)->text().left(1), "Y");
+
+    auto* bar = dlg.findChild<QMenuBar*>();
+    ASSERT_NE(bar, nullptr);
+    QStringList menus;
+    for (QAction* a : bar->actions())
+        menus << a->text();
+    EXPECT_EQ(menus, (QStringList{"File", "Analyze", "Advanced", "Simulate"}));
+
+    grid->item(0, 2)->setText("12.5");
+    EXPECT_EQ(facadeRow(0).at(2), grid->item(0, 2)->text());
+    EXPECT_DOUBLE_EQ(grid->item(0, 2)->text().toDouble(), 12.5);
+
+    // Text pasted into a numeric factor cell is kept as text (the column becomes categorical);
+    // a long response number comes back as the facade stored it.
+    auto box = answerNextBox();
+    grid->item(1, 0)->setText("not a number");
+    EXPECT_EQ(grid->item(1, 0)->text(), facadeRow(1).at(0));
+    grid->item(1, 2)->setText("3.14159265358979");
+    EXPECT_EQ(grid->item(1, 2)->text(), facadeRow(1).at(2));
+    grid->item(2, 2)->setText("1e400");
+    EXPECT_EQ(grid->item(2, 2)->text(), facadeRow(2).at(2));
+    QTest::qWait(50);
+    EXPECT_FALSE(box->seen) << box->text.toStdString();
+    box.reset();
+}
+
+TEST_F(TableFixture, RightClickMovesAndRemovesRows)
+{
+    makeTable();
+    DoeTableDlg dlg(&api, nullptr);
+    dlg.initDoeTableData();
+    dlg.resize(701, 469);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    auto* grid = child<QTableWidget>(&dlg, "tableWidget");
+    const int n = grid->rowCount();
+    ASSERT_GE(n, 5);
+
+    // No fully selected row: no menu.
+    grid->clearSelection();
+    bool menuShown = false;
+    QStringList seen;
+    chooseInNextPopup(QString(), &seen, 300);
+    QTest::mouseClick(grid->viewport(), Qt::RightButton, Qt::NoModifier,
+                      grid->visualItemRect(grid->item(0, 0)).center());
+    QTest::qWait(400);
+    menuShown = !seen.isEmpty();
+    EXPECT_FALSE(menuShown);
+
+    // Move row 5 to row 2.
+    const QVector<QString> row5 = facadeRow(4);
+    grid->setCurrentCell(4, 0);
+    seen.clear();
+    chooseInNextPopup("Move Current Row", &seen);
+    onNextModal([](QWidget* w) {
+        auto* d = qobject_cast<QDialog*>(w);
+        ASSERT_NE(d, nullptr);
+        EXPECT_EQ(d->findChild<QLabel*>()->text(), "Move row 5 to row: ");
+        d->findChild<QSpinBox*>()->setValue(2);
+        d->findChild<QPushButton*>("pushButton_ok")->click();
+    });
+    rightClickRow(grid, 4);
+    EXPECT_EQ(seen, (QStringList{"Move Current Row", "Remove Selected Row"}));
+    EXPECT_EQ(facadeRow(1), row5);
+    EXPECT_EQ(grid->item(1, 0)->text(), row5.at(0));
+
+    // Remove rows 2 and 5 (the larger first, so the other keeps its place).
+    const QVector<QString> row1 = facadeRow(0);
+    const QVector<QString> row3 = facadeRow(2);
+    grid->clearSelection();
+    grid->setSelectionMode(QAbstractItemView::MultiSelection);
+    grid->selectRow(1);
+    grid->selectRow(4);
+    chooseInNextPopup("Remove Selected Row");
+    QTest::mouseClick(grid->viewport(), Qt::RightButton, Qt::NoModifier,
+                      grid->visualItemRect(grid->item(1, 0)).center());
+    EXPECT_EQ(facadeRows(), n - 2);
+    EXPECT_EQ(grid->rowCount(), n - 2);
+    EXPECT_EQ(facadeRow(0), row1);
+    EXPECT_EQ(facadeRow(1), row3);
+}
+
+TEST_F(TableFixture, SaveAndLoadThroughTheMenus)
+{
+    makeTable();
+    QTemporaryDir dir;
+    DoeTableDlg dlg(&api, nullptr);
+    dlg.initDoeTableData();
+    auto* grid = child<QTableWidget>(&dlg, "tableWidget");
+    const int n = grid->rowCount();
+    auto* bar = dlg.findChild<QMenuBar*>();
+    auto action = [&](const QString& menu, const QString& text) -> QAction* {
+        for (QAction* m : bar->actions())
+            if (m->text() == menu)
+                for (QAction* a : m->menu()->actions())
+                    if (a->text() == text)
+                        return a;
+        return nullptr;
+    };
+
+    const QString path = dir.filePath("design.csv");
+    answerNextFileDialog(path);
+    auto box = answerNextBox();
+    action("File", "Save")->trigger();
+    EXPECT_EQ(box->text, "Success\n");
+    EXPECT_TRUE(QFile::exists(path));
+
+    api.clearTableAndRegressionData();
+    answerNextFileDialog(path);
+    action("File", "Load")->trigger();
+    EXPECT_EQ(grid->rowCount(), n);
+    EXPECT_EQ(facadeRows(), n);
+
+    // An empty file: whatever the facade says, the grid shows what the facade holds.
+    const QString junk = dir.filePath("empty.csv");
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    answerNextFileDialog(junk);
+    box = answerNextBox();
+    action("File", "Load")->trigger();
+    EXPECT_EQ(grid->rowCount(), facadeRows());
+    box.reset();
+
+    // The slot the main window calls: a cancelled file dialog changes nothing.
+    answerNextFileDialog(QString());
+    dlg.slotTableLoadPublic();
+    EXPECT_EQ(grid->rowCount(), facadeRows());
+}
+
+TEST_F(TableFixture, ConsoleStartsOnceAndComesBackAfterClose)
+{
+    DoeTableDlg dlg(&api, nullptr);
+    auto* bar = dlg.findChild<QMenuBar*>();
+    QAction* start = nullptr;
+    for (QAction* m : bar->actions())
+        if (m->text() == "Simulate")
+            start = m->menu()->actions().value(0);
+    ASSERT_NE(start, nullptr);
+    EXPECT_EQ(start->text(), "Start");
+    start->trigger();
+    auto consoles = dlg.findChildren<ZelConsole*>();
+    ASSERT_EQ(consoles.size(), 1);
+    QPointer<ZelConsole> first = consoles.first();
+    EXPECT_TRUE(first->testAttribute(Qt::WA_DeleteOnClose));
+    start->trigger();
+    EXPECT_EQ(dlg.findChildren<ZelConsole*>().size(), 1);
+
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first.isNull());
+    start->trigger();  // the back-pointer was cleared: a new console
+    EXPECT_EQ(dlg.findChildren<ZelConsole*>().size(), 1);
+}
+
+TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
+{
+    makeTable();
+    QTemporaryDir dir;
+    {
+        DoeTableDlg dlg(&api, nullptr);
+        dlg.initDoeTableData();
+        dlg.show();
+        auto box = answerNextBox(QMessageBox::No);
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        EXPECT_TRUE(box->seen);
+        EXPECT_EQ(box->title, "Tip");
+        EXPECT_EQ(box->text, "Save table data?");
+        EXPECT_FALSE(dlg.isVisible());
+    }
+    {
+        // Yes on close saves through the save dialog.
+        DoeTableDlg dlg(&api, nullptr);
+        dlg.initDoeTableData();
+        dlg.show();
+        const QString path = dir.filePath("kept.csv");
+        std::shared_ptr<BoxRecord> success;
+        onNextModal([&](QWidget* w) {
+            auto* b = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(b, nullptr);
+            onNextModal([&](QWidget* fdw) {
+                auto* fd = qobject_cast<QFileDialog*>(fdw);
+                ASSERT_NE(fd, nullptr);
+                success = answerNextBox(QMessageBox::Ok, fd);
+                fd->selectFile(path);
+                static_cast<QDialog*>(fd)->accept();
+            }, 5000, b);
+            b->button(QMessageBox::Yes)->click();
+        });
+        dlg.close();
+        ASSERT_TRUE(success);
+        EXPECT_EQ(success->text, "Success\n");
+        EXPECT_TRUE(QFile::exists(path));
+    }
+    {
+        // An empty table closes without a question.
+        api.clearTableAndRegressionData();
+        DoeTableDlg dlg(&api, nullptr);
+        dlg.initDoeTableData();
+        dlg.show();
+        auto box = answerNextBox(QMessageBox::No);
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QTest::qWait(100);
+        EXPECT_FALSE(box->seen);
+        EXPECT_FALSE(dlg.isVisible());
+    }
+}
+
+TEST_F(TableFixture, FitModelPicksYAndXAndRuns)
+{
+    makeTable();
+    DoeTableDlg table(&api, nullptr);
+    table.initDoeTableData();
+    fillResponses(child<QTableWidget>(&table, "tableWidget"));
+
+    DoeNormalModelDlg dlg(&api, nullptr);
+    EXPECT_EQ(dlg.windowTitle(), "Fit Model");
+    EXPECT_EQ(child<QLabel>(&dlg, "label_x")->text(), "3 columns");
+    EXPECT_TRUE(child<QWidget>(&dlg, "groupBox_model")->isHidden());
+    EXPECT_TRUE(child<QWidget>(&dlg, "pushButton_weight")->isHidden());
+    auto* columns = child<QListWidget>(&dlg, "listWidget_x");
+    auto* ys = child<QListWidget>(&dlg, "listWidget_y");
+    auto* xs = child<QListWidget>(&dlg, "listWidget_effect");
+    ASSERT_EQ(columns->count(), 3);
+    const QString yName = columns->item(2)->text();
+
+    // Make Table handed the response and the main effects over; take them out through the dialog.
+    ASSERT_EQ(ys->count(), 1);
+    EXPECT_EQ(ys->item(0)->text(), yName);
+    ASSERT_EQ(xs->count(), 2);
+    ys->item(0)->setSelected(true);
+    child<QPushButton>(&dlg, "pushButton_remove")->click();
+    EXPECT_EQ(ys->count(), 0);
+    xs->selectAll();
+    child<QPushButton>(&dlg, "pushButton_remove_factor")->click();
+    EXPECT_EQ(xs->count(), 0);
+
+    // Run with no response: the facade's message, the dialog stays open.
+    dlg.show();
+    auto box = answerNextBox();
+    child<QPushButton>(&dlg, "pushButton_run")->click();
+    EXPECT_TRUE(box->seen);
+    EXPECT_EQ(box->title, "warning");
+    EXPECT_FALSE(box->text.isEmpty());
+    EXPECT_EQ(dlg.getResultView(), 0);
+    EXPECT_TRUE(dlg.isVisible());
+
+    // Y: two selected columns go in one call, the facade keeps the first.
+    columns->item(2)->setSelected(true);
+    columns->item(0)->setSelected(true);
+    child<QPushButton>(&dlg, "pushButton_y")->click();
+    ASSERT_EQ(ys->count(), 1);
+    child<QPushButton>(&dlg, "pushButton_y")->click();  // a second response cannot be added
+    EXPECT_EQ(ys->count(), 1);
+    EXPECT_FALSE(ys->item(0)->flags() & Qt::ItemIsEditable);
+    EXPECT_TRUE(ys->item(0)->data(Qt::UserRole).toBool());
+    ys->item(0)->setSelected(true);
+    child<QPushButton>(&dlg, "pushButton_remove")->click();
+    EXPECT_EQ(ys->count(), 0);
+    columns->clearSelection();
+    columns->item(2)->setSelected(true);
+    child<QPushButton>(&dlg, "pushButton_y")->click();
+    ASSERT_EQ(ys->count(), 1);
+    EXPECT_EQ(ys->item(0)->text(), yName);
+
+    // X: add X1 and X2; removing the selected X1 keeps X2; adding X1 again lists both.
+    columns->clearSelection();
+    columns->item(0)->setSelected(true);
+    child<QPushButton>(&dlg, "pushButton_effect")->click();
+    ASSERT_EQ(xs->count(), 1);
+    EXPECT_EQ(xs->item(0)->text(), "X1");
+    columns->clearSelection();
+    columns->item(1)->setSelected(true);
+    child<QPushButton>(&dlg, "pushButton_effect")->click();
+    ASSERT_EQ(xs->count(), 2);
+    xs->item(0)->setSelected(true);
+    child<QPushButton>(&dlg, "pushButton_remove_factor")->click();
+    ASSERT_EQ(xs->count(), 1);
+    EXPECT_EQ(xs->item(0)->text(), "X2");
+    columns->clearSelection();
+    columns->item(0)->setSelected(true);
+    child<QPushButton>(&dlg, "pushButton_effect")->click();
+    EXPECT_EQ(xs->count(), 2);
+
+    child<QPushButton>(&dlg, "pushButton_run")->click();
+    EXPECT_EQ(dlg.getResultView(), 2);
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_FALSE(dlg.isVisible());
+}
+
+TEST_F(TableFixture, FitFromTheTableDialogWithoutChoiceOpensNothing)
+{
+    makeTable();
+    DoeTableDlg table(&api, nullptr);
+    table.initDoeTableData();
+    onNextModal([](QWidget* w) {
+        auto* fit = qobject_cast<DoeNormalModelDlg*>(w);
+        ASSERT_NE(fit, nullptr);
+        fit->reject();
+    });
+    table.slotFitModelPublic();
+    EXPECT_TRUE(table.findChildren<DoeNormalModelDlg*>().isEmpty());
+}

@@ -1,0 +1,287 @@
+// The custom design wizard driven as a user does: settings, editors, pages, Make Design, Make Table,
+// Cancel, and refused values snapping back with the facade's message.
+#include "DoeBussinessApi.h"
+#include "DoeCustomDesignDlg.h"
+#include "DoeTableDlg.h"
+#include "widget_test_helpers.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTest>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+using namespace doeBussiness;
+using namespace doeUI;
+using namespace testhelp;
+
+namespace {
+
+QAction* menuAction(QWidget* button, const QString& path)
+{
+    // path "Categorical/3 Level" walks sub-menus of the button's menu.
+    QMenu* menu = qobject_cast<QPushButton*>(button)->menu();
+    const QStringList parts = path.split('/');
+    for (int i = 0; menu && i < parts.size(); ++i)
+        for (QAction* a : menu->actions())
+            if (a->text() == parts[i]) {
+                if (i + 1 == parts.size())
+                    return a;
+                menu = a->menu();
+                break;
+            }
+    return nullptr;
+}
+
+void typeInto(QLineEdit* edit, const QString& text)
+{
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, text);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+QStringList facadeFactors(DoeBussinessApi& api)
+{
+    QList<QString> names;
+    api.getFactorDataNameList(names);
+    return names;
+}
+
+QStringList customTerms(DoeBussinessApi& api)
+{
+    QStringList terms;
+    for (int i = 0; i < api.getModelDataSizeForCustomDesign(); ++i) {
+        DoeDesignModel m;
+        QString msg;
+        if (api.getModelDataByIdxForCustomDesign(i, m, msg))
+            terms << m.algebraShowStr();
+    }
+    return terms;
+}
+
+struct WizardFixture : ::testing::Test {
+    DoeBussinessApi api;
+};
+
+}  // namespace
+
+TEST_F(WizardFixture, OpensOnFreshDataWithDefaults)
+{
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    EXPECT_EQ(dlg.windowTitle(), "Custom Design");
+    EXPECT_TRUE(dlg.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(dlg.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(dlg.objectName(), "doe_custom_design_dlg");
+    EXPECT_TRUE(qobject_cast<BaseUI*>(&dlg));
+    EXPECT_EQ(child<QLineEdit>(&dlg, "lineEdit_random_seed")->text(), "1822740228");
+    EXPECT_EQ(child<QComboBox>(&dlg, "comboBox_optimality")->currentText(), "Option 1");
+    EXPECT_EQ(child<QComboBox>(&dlg, "comboBox_order")->currentText(), "Random");
+    EXPECT_EQ(child<QLabel>(&dlg, "label_min")->text(), "0");
+    EXPECT_TRUE(child<QRadioButton>(&dlg, "radioButton_min")->isChecked());
+    EXPECT_FALSE(child<QPushButton>(&dlg, "pushButton_previous")->isEnabled());
+    auto* tabs = child<QTabWidget>(&dlg, "tabWidget");
+    EXPECT_TRUE(tabs->tabBar()->isHidden());
+    auto* tree = child<QTreeWidget>(&dlg, "treeWidget");
+    ASSERT_EQ(tree->topLevelItemCount(), 6);
+    EXPECT_EQ(tree->topLevelItem(5)->text(0), "Make Table");
+    EXPECT_EQ(tree->topLevelItem(0)->flags(), Qt::ItemIsSelectable);
+    EXPECT_TRUE(tree->topLevelItem(0)->isSelected());
+    EXPECT_TRUE(child<QLineEdit>(&dlg, "lineEdit_start_number")->isHidden());
+    EXPECT_TRUE(child<QSpinBox>(&dlg, "spinBox_center_num")->isHidden());
+    EXPECT_EQ(child<QSpinBox>(&dlg, "spinBox_user")->maximum(), 2147483647);
+}
+
+TEST_F(WizardFixture, RefusedSettingsSnapBackWithTheFacadeMessage)
+{
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.show();
+    auto* seed = child<QLineEdit>(&dlg, "lineEdit_random_seed");
+
+    for (const QString bad : {"abc", "-5", "99999999999999999999", "12 34"}) {
+        auto box = answerNextBox();
+        typeInto(seed, bad);
+        EXPECT_TRUE(box->seen) << bad.toStdString();
+        EXPECT_EQ(box->title, "warning");
+        EXPECT_EQ(box->text, "Invalid Random Seed. Must be an integer between 0 and 4294967295\n");
+        EXPECT_EQ(seed->text(), "1822740228");
+    }
+    typeInto(seed, "4294967295");
+    DoeDesignGeneralSetting general;
+    api.getDoeDesignGeneralSetting(general);
+    EXPECT_EQ(general.randomSeed, "4294967295");
+
+    child<QComboBox>(&dlg, "comboBox_order")->setCurrentIndex(0);
+    DoeDesignAfterSetting after;
+    api.getDoeDesignAfterSetting(after);
+    EXPECT_EQ(after.runOrder, 0);
+}
+
+TEST_F(WizardFixture, WholeRoadFromSettingsToTable)
+{
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.show();
+    auto* next = child<QPushButton>(&dlg, "pushButton_next");
+    auto* tabs = child<QTabWidget>(&dlg, "tabWidget");
+
+    typeInto(child<QLineEdit>(&dlg, "lineEdit_random_seed"), "12345");
+    next->click();
+    ASSERT_EQ(tabs->currentIndex(), 1);
+
+    // One response, two continuous factors and one categorical factor of three levels.
+    QWidget* responses = child<QWidget>(&dlg, "widget_response");
+    menuAction(child<QPushButton>(responses, "pushButton_add"), "Maximize")->trigger();
+    QWidget* factors = child<QWidget>(&dlg, "widget_factor");
+    child<QSpinBox>(factors, "spinBox_add_n")->setValue(2);
+    menuAction(child<QPushButton>(factors, "pushButton_add"), "Continuous")->trigger();
+    child<QSpinBox>(factors, "spinBox_add_n")->setValue(1);
+    menuAction(child<QPushButton>(factors, "pushButton_add"), "Categorical/3 Level")->trigger();
+    EXPECT_EQ(facadeFactors(api), (QStringList{"X1", "X2", "X3"}));
+    EXPECT_EQ(child<QTableWidget>(factors, "tableWidget")->rowCount(), 3);
+
+    next->click();  // Model page: intercept and main effects
+    auto* terms = child<QTableWidget>(child<QWidget>(&dlg, "widget_model"), "tableWidget");
+    ASSERT_EQ(terms->rowCount(), 4);
+    EXPECT_EQ(terms->item(0, 0)->text(), "Intercept");
+    EXPECT_EQ(terms->item(3, 0)->text(), "X3");
+    EXPECT_EQ(terms->item(3, 1)->text(), "Necessary");
+
+    next->click();  // Design generation: the minimum comes from the engine
+    const int minimum = child<QLabel>(&dlg, "label_min")->text().toInt();
+    EXPECT_GT(minimum, 0);
+    EXPECT_EQ(child<QSpinBox>(&dlg, "spinBox_user")->value(), minimum);
+    EXPECT_EQ(child<QSpinBox>(&dlg, "spinBox_user")->minimum(), minimum);
+
+    child<QPushButton>(&dlg, "pushButton")->click();  // Make Design
+    EXPECT_EQ(tabs->currentIndex(), 4);
+    auto* design = child<QTableWidget>(child<QWidget>(&dlg, "tab_design"), "tableWidget");
+    EXPECT_EQ(design->rowCount(), minimum);
+    ASSERT_GE(design->columnCount(), 3);
+    EXPECT_EQ(design->horizontalHeaderItem(0)->text(), "X1");
+    for (int r = 0; r < design->rowCount(); ++r)
+        EXPECT_TRUE(QStringList({"L1", "L2", "L3"}).contains(design->item(r, 2)->text()));
+    EXPECT_EQ(design->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    next->click();
+    EXPECT_EQ(tabs->currentIndex(), 5);
+    EXPECT_FALSE(next->isEnabled());
+
+    // Make Table opens the table dialog on the new table; closing it asks to save, answer No.
+    int tableRows = -1;
+    int tableColumns = -1;
+    QString lastHeader;
+    std::shared_ptr<BoxRecord> question;
+    onNextModal([&](QWidget* w) {
+        auto* tableDlg = qobject_cast<DoeTableDlg*>(w);
+        ASSERT_NE(tableDlg, nullptr);
+        auto* grid = child<QTableWidget>(tableDlg, "tableWidget");
+        tableRows = grid->rowCount();
+        tableColumns = grid->columnCount();
+        lastHeader = grid->horizontalHeaderItem(tableColumns - 1)->text();
+        question = answerNextBox(QMessageBox::No, tableDlg);
+        tableDlg->close();
+    });
+    child<QPushButton>(&dlg, "pushButton_make_table")->click();
+    EXPECT_EQ(tableRows, minimum);
+    EXPECT_EQ(tableColumns, 4);
+    EXPECT_EQ(lastHeader, "Y");
+    ASSERT_TRUE(question);
+    EXPECT_EQ(question->title, "Tip");
+    EXPECT_EQ(question->text, "Save table data?");
+    EXPECT_TRUE(dlg.isVisible());  // the wizard stays open
+
+    int rows = 0;
+    int cols = 0;
+    api.getTableSize(rows, cols);
+    EXPECT_EQ(rows, minimum);
+    EXPECT_EQ(cols, 4);
+}
+
+TEST_F(WizardFixture, CancelRestoresEverythingAsItWasWhenOpened)
+{
+    // State before the wizard: one factor, one response, a generated design.
+    DoeDesignFactor f;
+    QString msg;
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    DoeDesignResponse r;
+    ASSERT_TRUE(api.addResponseData(EDoeResponseGoal::Minimize, r, msg));
+    api.genModelForCustomDesign_RSM();
+    ASSERT_TRUE(api.genDoeMinNum(msg)) << msg.toStdString();
+    ASSERT_TRUE(api.genDoeTableForCustomDesign(msg)) << msg.toStdString();
+    int rowsBefore = 0;
+    int colsBefore = 0;
+    api.getTableSizeForCustomDesign(rowsBefore, colsBefore);
+    QVector<QString> firstRowBefore;
+    api.getTableDataByRowForCustomDesign(0, firstRowBefore, msg);
+    const QStringList termsBefore = customTerms(api);
+
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.show();
+    typeInto(child<QLineEdit>(&dlg, "lineEdit_random_seed"), "7");
+    child<QComboBox>(&dlg, "comboBox_order")->setCurrentIndex(0);
+    child<QPushButton>(&dlg, "pushButton_next")->click();
+    QWidget* factors = child<QWidget>(&dlg, "widget_factor");
+    menuAction(child<QPushButton>(factors, "pushButton_add"), "Discrete Numeric/4 Level")->trigger();
+    QWidget* responses = child<QWidget>(&dlg, "widget_response");
+    menuAction(child<QPushButton>(responses, "pushButton_add"), "None")->trigger();
+    child<QPushButton>(&dlg, "pushButton_next")->click();  // model page resets the terms
+    child<QPushButton>(&dlg, "pushButton_next")->click();
+    child<QPushButton>(&dlg, "pushButton")->click();      // a new design
+    EXPECT_NE(customTerms(api), termsBefore);
+
+    child<QPushButton>(&dlg, "pushButton_cancel")->click();
+    EXPECT_EQ(dlg.result(), QDialog::Accepted);
+    EXPECT_EQ(facadeFactors(api), (QStringList{"X1", "X2"}));
+    QList<QString> responseNames;
+    api.getResponseDataNameList(responseNames);
+    EXPECT_EQ(responseNames, (QList<QString>{"Y"}));
+    EXPECT_EQ(customTerms(api), termsBefore);
+    DoeDesignGeneralSetting general;
+    api.getDoeDesignGeneralSetting(general);
+    EXPECT_EQ(general.randomSeed, "1822740228");
+    DoeDesignAfterSetting after;
+    api.getDoeDesignAfterSetting(after);
+    EXPECT_EQ(after.runOrder, 1);
+    int rows = 0;
+    int cols = 0;
+    api.getTableSizeForCustomDesign(rows, cols);
+    EXPECT_EQ(rows, rowsBefore);
+    EXPECT_EQ(cols, colsBefore);
+    QVector<QString> firstRow;
+    api.getTableDataByRowForCustomDesign(0, firstRow, msg);
+    EXPECT_EQ(firstRow, firstRowBefore);
+}
+
+TEST_F(WizardFixture, PreviousDoesNoPageWorkAndNextOnModelPageRebuildsTerms)
+{
+    DoeDesignFactor f;
+    QString msg;
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.show();
+    auto* next = child<QPushButton>(&dlg, "pushButton_next");
+    auto* previous = child<QPushButton>(&dlg, "pushButton_previous");
+    next->click();
+    next->click();
+    QWidget* model = child<QWidget>(&dlg, "widget_model");
+    child<QPushButton>(model, "pushButton_rsm")->click();
+    EXPECT_EQ(customTerms(api).size(), 6);
+    EXPECT_FALSE(child<QPushButton>(model, "pushButton_remove")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(model, "pushButton_interaction")->isEnabled());
+    next->click();
+    previous->click();  // back to Model: terms kept
+    EXPECT_EQ(customTerms(api).size(), 6);
+    previous->click();
+    next->click();      // forward onto Model: main effects again
+    EXPECT_EQ(customTerms(api), (QStringList{"Intercept", "X1", "X2"}));
+    EXPECT_EQ(child<QTableWidget>(model, "tableWidget")->rowCount(), 3);
+}

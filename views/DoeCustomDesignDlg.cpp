@@ -1,0 +1,409 @@
+#include "DoeCustomDesignDlg.h"
+
+#include "DoeBussinessApi.h"
+#include "DoeNumberInputDlg.h"
+#include "DoeTableDlg.h"
+#include "ui_DoeCustomDesignDlg.h"
+
+#include <QSignalBlocker>
+#include <QTabBar>
+#include <algorithm>
+
+using namespace doeBussiness;
+
+namespace doeUI {
+
+namespace {
+const int kModelPage = 2;
+const int kGenerationPage = 3;
+const int kDesignPage = 4;
+}  // namespace
+
+DoeCustomDesignDlg::DoeCustomDesignDlg(DoeBussinessApi* api, QWidget* parent)
+    : QDialog(parent), m_ui(new Ui::doe_custom_design_dlg), m_api(api)
+{
+    m_ui->setupUi(this);
+    setWindowTitle(tr("Custom Design"));
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+    if (m_api)
+        m_api->backGenTableData();
+    initUI();
+    setDataToUI();
+    initConnection();
+}
+
+DoeCustomDesignDlg::~DoeCustomDesignDlg()
+{
+    delete m_ui;
+}
+
+void DoeCustomDesignDlg::initUI()
+{
+    m_ui->widget_response->setBussinessApi(m_api);
+    m_ui->widget_factor->setBussinessApi(m_api);
+    m_ui->widget_model->setBussinessApi(m_api);
+
+    m_pageItems.clear();
+    m_ui->treeWidget->clear();
+    for (int i = 0; i < m_ui->tabWidget->count(); ++i) {
+        auto* item = new QTreeWidgetItem(QStringList(m_ui->tabWidget->tabText(i)));
+        item->setFlags(Qt::ItemIsSelectable);
+        m_ui->treeWidget->addTopLevelItem(item);
+        m_pageItems.insert(i, item);
+    }
+    m_ui->tabWidget->tabBar()->hide();
+    showPage();
+    m_ui->pushButton_previous->setEnabled(false);
+
+    m_ui->lineEdit_start_number->hide();
+    m_ui->label_3->hide();
+    for (QWidget* w : {m_ui->pushButton_previous, m_ui->pushButton_next, m_ui->pushButton_ok, m_ui->pushButton_cancel})
+        w->setFocusPolicy(Qt::StrongFocus);
+    m_ui->label_4->hide();
+    m_ui->label_5->hide();
+    m_ui->spinBox_center_num->hide();
+    m_ui->spinBox_run_num->hide();
+    m_ui->treeWidget->setFocusPolicy(Qt::NoFocus);
+}
+
+void DoeCustomDesignDlg::showPage()
+{
+    if (QTreeWidgetItem* item = m_pageItems.value(m_currentPage))
+        item->setSelected(true);
+    m_ui->tabWidget->setCurrentIndex(m_currentPage);
+}
+
+void DoeCustomDesignDlg::setDataToUI()
+{
+    if (!m_api)
+        return;
+    DoeDesignGeneralSetting general;
+    m_api->getDoeDesignGeneralSetting(general);
+    {
+        QSignalBlocker b1(m_ui->lineEdit_random_seed);
+        QSignalBlocker b2(m_ui->comboBox_optimality);
+        QSignalBlocker b3(m_ui->lineEdit_start_number);
+        m_ui->lineEdit_random_seed->setText(general.randomSeed);
+        m_ui->comboBox_optimality->clear();
+        m_ui->comboBox_optimality->addItems({tr("Recommended"), tr("Option 1")});
+        m_ui->comboBox_optimality->setCurrentIndex(general.optimalityCriterion);
+        m_ui->lineEdit_start_number->setText(general.numberOfStarts);
+    }
+    setDataToUI_DesignGeneration();
+    setDataToUI_DesignAndEvaluation();
+
+    DoeDesignAfterSetting after;
+    m_api->getDoeDesignAfterSetting(after);
+    QSignalBlocker b(m_ui->comboBox_order);
+    m_ui->comboBox_order->clear();
+    m_ui->comboBox_order->addItems({tr("Keep"), tr("Random")});
+    m_ui->comboBox_order->setCurrentIndex(after.runOrder);
+}
+
+void DoeCustomDesignDlg::setDataToUI_DesignGeneration()
+{
+    if (!m_api)
+        return;
+    DoeDesignMakingSetting making;
+    m_api->getDoeDesignMakingSetting(making);
+    const int minimum = std::max(0, making.minimumRuns);
+    {
+        QSignalBlocker b(m_ui->spinBox_center_num);
+        m_ui->spinBox_center_num->setValue(making.centerPoints);
+    }
+    {
+        QSignalBlocker b(m_ui->spinBox_run_num);
+        m_ui->spinBox_run_num->setValue(making.replicateRuns);
+    }
+    m_ui->label_min->setText(QString::number(minimum));
+    {
+        QSignalBlocker b1(m_ui->radioButton_min);
+        QSignalBlocker b2(m_ui->radioButton_user);
+        m_ui->radioButton_min->setChecked(!making.userSpecified);
+        m_ui->radioButton_user->setChecked(making.userSpecified);
+    }
+    QSignalBlocker b(m_ui->spinBox_user);
+    m_ui->spinBox_user->setMinimum(minimum);
+    m_ui->spinBox_user->setValue(minimum);
+}
+
+void DoeCustomDesignDlg::setDataToUI_DesignAndEvaluation()
+{
+    if (!m_api)
+        return;
+    QTableWidget* table = m_ui->tableWidget;
+    table->clear();
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    int rows = 0;
+    int columns = 0;
+    m_api->getTableSizeForCustomDesign(rows, columns);
+    table->setRowCount(rows);
+    table->setColumnCount(columns);
+    QVector<QString> names;
+    m_api->getColumnNameVectorForCustomDesign(names);
+    for (int r = 0; r < rows; ++r) {
+        QVector<QString> values;
+        QString message;
+        m_api->getTableDataByRowForCustomDesign(r, values, message);
+        for (int c = 0; c < columns; ++c)
+            table->setItem(r, c, new QTableWidgetItem(c < values.size() ? values[c] : QString()));
+    }
+    table->setHorizontalHeaderLabels(QStringList(names.begin(), names.end()));
+}
+
+void DoeCustomDesignDlg::initConnection()
+{
+    connect(m_ui->pushButton_next, SIGNAL(clicked(bool)), this, SLOT(onClickedNext()));
+    connect(m_ui->pushButton_previous, SIGNAL(clicked(bool)), this, SLOT(onClickedPrevious()));
+    connect(m_ui->pushButton_ok, SIGNAL(clicked(bool)), this, SLOT(onClickedOK()));
+    connect(m_ui->pushButton_cancel, SIGNAL(clicked(bool)), this, SLOT(onClickedCancel()));
+    connect(m_ui->lineEdit_random_seed, SIGNAL(editingFinished()), this, SLOT(slotLineEditRandomSeed()));
+    connect(m_ui->comboBox_optimality, SIGNAL(currentIndexChanged(int)), this, SLOT(slotComboBoxOptimality()));
+    connect(m_ui->lineEdit_start_number, SIGNAL(editingFinished()), this, SLOT(slotLineEditStartNumber()));
+    connect(m_ui->spinBox_center_num, SIGNAL(editingFinished()), this, SLOT(onCenterPointNumberValueChanged()));
+    connect(m_ui->spinBox_run_num, SIGNAL(editingFinished()), this, SLOT(onReplicateRunValueChanged()));
+    connect(m_ui->radioButton_min, SIGNAL(clicked(bool)), this, SLOT(onMinChecked()));
+    connect(m_ui->radioButton_user, SIGNAL(clicked(bool)), this, SLOT(onUserDefineChecked()));
+    connect(m_ui->spinBox_user, SIGNAL(editingFinished()), this, SLOT(onUserDefineValueChanged()));
+    connect(m_ui->pushButton, SIGNAL(clicked(bool)), this, SLOT(onClickedMakeDesign()));
+    connect(m_ui->comboBox_order, SIGNAL(currentIndexChanged(int)), this, SLOT(onComboBoxRunOrderChanged()));
+    connect(m_ui->pushButton_make_table, SIGNAL(clicked(bool)), this, SLOT(onClickedMakeTable()));
+}
+
+void DoeCustomDesignDlg::onClickedNext()
+{
+    const int last = m_ui->tabWidget->count() - 1;
+    if (m_currentPage >= last)
+        return;
+    m_ui->treeWidget->clearSelection();
+    m_ui->pushButton_previous->setEnabled(true);
+    ++m_currentPage;
+    if (m_currentPage == last)
+        m_ui->pushButton_next->setEnabled(false);
+    showPage();
+    initUIAfterNext();
+}
+
+void DoeCustomDesignDlg::onClickedPrevious()
+{
+    if (m_currentPage <= 0)
+        return;
+    m_ui->treeWidget->clearSelection();
+    m_ui->pushButton_next->setEnabled(true);
+    --m_currentPage;
+    if (m_currentPage == 0)
+        m_ui->pushButton_previous->setEnabled(false);
+    showPage();
+}
+
+void DoeCustomDesignDlg::initUIAfterNext()
+{
+    if (!m_api)
+        return;
+    QString message;
+    switch (m_currentPage) {
+    case kModelPage:
+        m_api->clearModelDataForCustomDesign();
+        m_ui->widget_model->onClickedMainEffect();
+        break;
+    case kGenerationPage:
+        m_api->genDoeMinNum(message);
+        setDataToUI_DesignGeneration();
+        break;
+    case kDesignPage:
+        m_api->genDoeTableForCustomDesign(message);
+        setDataToUI_DesignAndEvaluation();
+        break;
+    default:
+        break;
+    }
+}
+
+void DoeCustomDesignDlg::onClickedOK()
+{
+    accept();
+}
+
+void DoeCustomDesignDlg::onClickedCancel()
+{
+    if (m_api)
+        m_api->useBackGenTableData();
+    accept();
+}
+
+bool DoeCustomDesignDlg::sendGeneralSetting(QString& message)
+{
+    DoeDesignGeneralSetting general;
+    general.randomSeed = m_ui->lineEdit_random_seed->text();
+    general.numberOfStarts = m_ui->lineEdit_start_number->text();
+    general.optimalityCriterion = m_ui->comboBox_optimality->currentIndex();
+    return m_api->setDoeDesignGeneralSetting(general, message);
+}
+
+void DoeCustomDesignDlg::slotLineEditRandomSeed()
+{
+    QSignalBlocker block(m_ui->lineEdit_random_seed);
+    if (!m_api)
+        return;
+    QString message;
+    if (sendGeneralSetting(message))
+        return;
+    showWarningBox(this, message);
+    DoeDesignGeneralSetting stored;
+    m_api->getDoeDesignGeneralSetting(stored);
+    m_ui->lineEdit_random_seed->setText(stored.randomSeed);
+}
+
+void DoeCustomDesignDlg::slotComboBoxOptimality()
+{
+    QSignalBlocker block(m_ui->comboBox_optimality);
+    if (!m_api)
+        return;
+    QString message;
+    if (sendGeneralSetting(message))
+        return;
+    showWarningBox(this, message);
+    DoeDesignGeneralSetting stored;
+    m_api->getDoeDesignGeneralSetting(stored);
+    m_ui->comboBox_optimality->setCurrentIndex(stored.optimalityCriterion);
+}
+
+void DoeCustomDesignDlg::slotLineEditStartNumber()
+{
+    QSignalBlocker block(m_ui->lineEdit_start_number);
+    if (!m_api)
+        return;
+    QString message;
+    if (sendGeneralSetting(message))
+        return;
+    showWarningBox(this, message);
+    DoeDesignGeneralSetting stored;
+    m_api->getDoeDesignGeneralSetting(stored);
+    m_ui->lineEdit_start_number->setText(stored.numberOfStarts);
+}
+
+bool DoeCustomDesignDlg::sendMakingSetting(QString& message)
+{
+    DoeDesignMakingSetting making;
+    m_api->getDoeDesignMakingSetting(making);
+    making.centerPoints = m_ui->spinBox_center_num->value();
+    making.replicateRuns = m_ui->spinBox_run_num->value();
+    making.userSpecified = m_ui->radioButton_user->isChecked();
+    making.userSpecifiedRuns = m_ui->spinBox_user->value();
+    making.minimumRuns = m_ui->label_min->text().toInt();
+    return m_api->setDoeDesignMakingSetting(making, message);
+}
+
+void DoeCustomDesignDlg::onCenterPointNumberValueChanged()
+{
+    QSignalBlocker block(m_ui->spinBox_center_num);
+    if (!m_api)
+        return;
+    QString message;
+    if (sendMakingSetting(message))
+        return;
+    showWarningBox(this, message);
+    DoeDesignMakingSetting stored;
+    m_api->getDoeDesignMakingSetting(stored);
+    m_ui->spinBox_center_num->setValue(stored.centerPoints);
+}
+
+void DoeCustomDesignDlg::onReplicateRunValueChanged()
+{
+    QSignalBlocker block(m_ui->spinBox_run_num);
+    if (!m_api)
+        return;
+    QString message;
+    if (sendMakingSetting(message))
+        return;
+    showWarningBox(this, message);
+    DoeDesignMakingSetting stored;
+    m_api->getDoeDesignMakingSetting(stored);
+    m_ui->spinBox_run_num->setValue(stored.replicateRuns);
+}
+
+void DoeCustomDesignDlg::onUserDefineValueChanged()
+{
+    QSignalBlocker block(m_ui->spinBox_user);
+    if (!m_api)
+        return;
+    QString message;
+    if (sendMakingSetting(message))
+        return;
+    showWarningBox(this, message);
+    DoeDesignMakingSetting stored;
+    m_api->getDoeDesignMakingSetting(stored);
+    m_ui->spinBox_user->setValue(stored.userSpecifiedRuns);
+}
+
+void DoeCustomDesignDlg::onMinUserChecked()
+{
+    QSignalBlocker b1(m_ui->radioButton_min);
+    QSignalBlocker b2(m_ui->radioButton_user);
+    m_ui->radioButton_user->setChecked(m_ui->radioButton_user->isChecked());
+    m_ui->radioButton_min->setChecked(!m_ui->radioButton_user->isChecked());
+    if (!m_api)
+        return;
+    QString message;
+    if (sendMakingSetting(message))
+        return;
+    showWarningBox(this, message);
+    DoeDesignMakingSetting stored;
+    m_api->getDoeDesignMakingSetting(stored);
+    m_ui->radioButton_user->setChecked(stored.userSpecified);
+    m_ui->radioButton_min->setChecked(!stored.userSpecified);
+}
+
+void DoeCustomDesignDlg::onMinChecked()
+{
+    onMinUserChecked();
+}
+
+void DoeCustomDesignDlg::onUserDefineChecked()
+{
+    onMinUserChecked();
+}
+
+void DoeCustomDesignDlg::onClickedMakeDesign()
+{
+    if (!m_api)
+        return;
+    QString message;
+    m_api->genDoeTableForCustomDesign(message);
+    setDataToUI_DesignAndEvaluation();
+    onClickedNext();
+}
+
+void DoeCustomDesignDlg::onComboBoxRunOrderChanged()
+{
+    if (!m_api)
+        return;
+    DoeDesignAfterSetting after;
+    after.runOrder = m_ui->comboBox_order->currentIndex();
+    QString message;
+    if (m_api->setDoeDesignAfterSetting(after, message))
+        return;
+    DoeDesignAfterSetting stored;
+    m_api->getDoeDesignAfterSetting(stored);
+    {
+        QSignalBlocker block(m_ui->comboBox_order);
+        m_ui->comboBox_order->setCurrentIndex(stored.runOrder);
+    }
+    showWarningBox(this, message);
+}
+
+void DoeCustomDesignDlg::onClickedMakeTable()
+{
+    if (!m_api)
+        return;
+    m_api->genDoeTableFromCustomDesign_Preparation();
+    QString message;
+    if (!m_api->genDoeTableFromCustomDesign_CheckInvalidRow(message))
+        showWarningBox(this, message);
+    m_api->genDoeTableFromCustomDesign_AfterCheck();
+    DoeTableDlg table(m_api, this);
+    table.initDoeTableData();
+    table.exec();
+}
+
+}  // namespace doeUI

@@ -1,0 +1,68 @@
+#pragma once
+// Custom design wizard: general settings, responses and factors, model terms, design generation,
+// the generated design and the output options, ending in the design table. Cancel restores the
+// custom-design state the wizard found when it opened.
+#include "BaseUI.h"
+#include "plan_views_global.h"
+
+#include <QDialog>
+#include <QMap>
+
+class QTreeWidgetItem;
+
+namespace Ui {
+class doe_custom_design_dlg;
+}
+namespace doeBussiness {
+class DoeBussinessApi;
+}
+
+namespace doeUI {
+
+class PLAN_VIEWS_EXPORT DoeCustomDesignDlg : public QDialog, public BaseUI
+{
+    Q_OBJECT
+    Q_INTERFACES(doeUI::BaseUI)
+public:
+    DoeCustomDesignDlg(doeBussiness::DoeBussinessApi* api, QWidget* parent);
+    ~DoeCustomDesignDlg() override;
+
+protected:
+    void initUI() override;
+    void setDataToUI() override;
+    void initConnection() override;
+
+private:
+    void initUIAfterNext();
+    void setDataToUI_DesignGeneration();
+    void setDataToUI_DesignAndEvaluation();
+    void onMinUserChecked();
+    void showPage();
+    bool sendMakingSetting(QString& message);
+    bool sendGeneralSetting(QString& message);
+
+private slots:
+    void onClickedNext();
+    void onClickedPrevious();
+    void onClickedOK();
+    void onClickedCancel();
+    void slotLineEditRandomSeed();
+    void slotComboBoxOptimality();
+    void slotLineEditStartNumber();
+    void onCenterPointNumberValueChanged();
+    void onReplicateRunValueChanged();
+    void onUserDefineValueChanged();
+    void onMinChecked();
+    void onUserDefineChecked();
+    void onClickedMakeDesign();
+    void onComboBoxRunOrderChanged();
+    void onClickedMakeTable();
+
+private:
+    Ui::doe_custom_design_dlg* m_ui = nullptr;
+    doeBussiness::DoeBussinessApi* m_api = nullptr;
+    int m_currentPage = 0;
+    QMap<int, QTreeWidgetItem*> m_pageItems;
+};
+
+}  // namespace doeUI

@@ -1,0 +1,69 @@
+#pragma once
+// Fit Model dialog: picks the response (Y) and the factors (X) of a fit from the design table's
+// columns, and prepares the regression on Run.
+#include "BaseUI.h"
+#include "plan_views_global.h"
+
+#include <QDialog>
+
+class QAction;
+class QMenu;
+class QListWidgetItem;
+
+namespace Ui {
+class doe_normal_model_dlg;
+}
+namespace doeBussiness {
+class DoeBussinessApi;
+}
+
+namespace doeUI {
+
+class PLAN_VIEWS_EXPORT DoeNormalModelDlg : public QDialog, public BaseUI
+{
+    Q_OBJECT
+    Q_INTERFACES(doeUI::BaseUI)
+public:
+    DoeNormalModelDlg(doeBussiness::DoeBussinessApi* api, QWidget* parent);
+    ~DoeNormalModelDlg() override;
+
+    // What the opener shows after exec(): 0 nothing, 1 regression report, 2 stepwise window.
+    int getResultView() const { return m_resultView; }
+
+protected:
+    void initUI() override;
+    void setDataToUI() override;
+    void initConnection() override;
+
+private slots:
+    void onClickedY();
+    void onClickedAdd();
+    void onClickedRemove();
+    void onClickedRemoveFactor();
+    void slotMenuAttributeRSMAboutToShow();
+    void slotMacroRSM();
+    void slotAttributeRSM();
+    void onComboboxPersonalityChanged();
+    void onComboboxEmphasisChanged();
+    void onClickedRun();
+    void onClickedEffect();
+
+private:
+    void refreshResponseList();
+    void refreshModelList();
+    void refreshFactorList();
+    QStringList selectedColumns() const;
+    QListWidgetItem* newItem(const QString& text) const;
+
+    Ui::doe_normal_model_dlg* m_ui = nullptr;
+    doeBussiness::DoeBussinessApi* m_api = nullptr;
+    QMenu* m_macrosMenu = nullptr;
+    QAction* m_rsmAction = nullptr;
+    QMenu* m_attributesMenu = nullptr;
+    QAction* m_rsmEffectAction = nullptr;
+    QMenu* m_transformMenu = nullptr;
+    bool m_flag = false;
+    int m_resultView = 0;
+};
+
+}  // namespace doeUI

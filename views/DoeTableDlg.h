@@ -1,0 +1,82 @@
+#pragma once
+// Design table dialog: the facade's design table as an editable grid, its files and the simulator
+// exchange files, the simulator console, and the start of a fit with its result windows.
+#include "BaseUI.h"
+#include "plan_views_global.h"
+
+#include <QDialog>
+
+class QAction;
+class QMenuBar;
+class ZelConsole;
+
+namespace Ui {
+class doe_table_dlg;
+}
+namespace doeBussiness {
+class DoeBussinessApi;
+}
+
+namespace doeUI {
+
+class DoeRegressionResultDlg;
+class DoeStepwiseModelDlg;
+
+class PLAN_VIEWS_EXPORT DoeTableDlg : public QDialog, public BaseUI
+{
+    Q_OBJECT
+    Q_INTERFACES(doeUI::BaseUI)
+public:
+    DoeTableDlg(doeBussiness::DoeBussinessApi* api, QWidget* parent);
+    ~DoeTableDlg() override;
+
+    void initDoeTableData();
+    void slotTableLoadPublic();
+    void slotFitModelPublic();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void initUI() override;
+    void setDataToUI() override;
+    void initConnection() override;
+
+private:
+    void closeAllDlg();
+    // Result windows of a fit; opened by the stepwise window code.
+    void openStepwiseWindow();
+    void openReportWindow();
+    // Offers to save a table that holds data before the dialog goes away.
+    void askToSaveTable();
+
+private slots:
+    void slotFitModel();
+    void slotTableSave();
+    void slotTableLoad();
+    void slotZelLoadDef();
+    void slotZelLoad();
+    void slotZelSave();
+    void slotUIZel();
+    void onTableDataChanged(int row, int column);
+    void slotRemoveRow();
+    void slotMoveRow();
+    void onStepwiseDlgDestroyed();
+    void onReportDlgDestroyed();
+
+private:
+    Ui::doe_table_dlg* m_ui = nullptr;
+    doeBussiness::DoeBussinessApi* m_api = nullptr;
+    QAction* m_fitModelAction = nullptr;
+    QAction* m_saveAction = nullptr;
+    QAction* m_loadAction = nullptr;
+    QAction* m_paramDefAction = nullptr;
+    QAction* m_simResultAction = nullptr;
+    QAction* m_batchSimAction = nullptr;
+    QAction* m_consoleAction = nullptr;
+    DoeRegressionResultDlg* m_reportDlg = nullptr;
+    DoeStepwiseModelDlg* m_stepwiseDlg = nullptr;
+    ZelConsole* m_console = nullptr;
+};
+
+}  // namespace doeUI
