@@ -1,2 +1,0 @@
-// placeholder so the library has a translation unit; removed when real sources arrive
-#include "plan_views_global.h"
