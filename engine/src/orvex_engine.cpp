@@ -153,6 +153,8 @@ bool Engine::predict(const double* x, double& yhat, double& h, const Fit*& fit)
 
 double Engine::tQuantileCached(double alpha, int dfe)
 {
+    if (!(alpha > 0.0 && alpha < 1.0))
+        return kNaN;
     if (!(alpha == cachedAlpha_ && dfe == cachedDfe_)) {
         cachedAlpha_ = alpha;
         cachedDfe_ = dfe;
