@@ -1,0 +1,273 @@
+// The design table store: cell edits and the column levels they keep, row removal and exchange,
+// columns, clones, and the checks and coding driven by simulator parameter definitions.
+#include <QStringList>
+#include <gtest/gtest.h>
+
+#include "DoeTableManager.h"
+
+using namespace doeBussiness;
+
+namespace {
+
+DoeDesignTableColumInfo column(const QString& name, EDoeFactorRole role = Continuous, const QString& units = {})
+{
+    DoeDesignTableColumInfo c;
+    c.name = name;
+    c.role = role;
+    c.units = units;
+    return c;
+}
+
+// A table with one column per name and the given rows, levels refreshed.
+void fill(DoeTableManager& t, const QStringList& names, const QVector<QVector<QString>>& rows,
+          EDoeFactorRole role = Continuous)
+{
+    for (const QString& n : names)
+        t.addColumn(column(n, role));
+    for (const QVector<QString>& r : rows)
+        t.addRow(r);
+    t.refreshAllColumns();
+}
+
+QVector<QString> columnCells(const DoeTableManager& t, int c)
+{
+    QVector<QString> out;
+    for (const QVector<QString>& row : t.rows())
+        out.append(row.at(c));
+    return out;
+}
+
+}  // namespace
+
+TEST(TableCellEdit, ContinuousColumnKeepsMinimumAndMaximum)
+{
+    DoeTableManager t;
+    fill(t, {"A"}, {{"1"}, {"3"}, {"3"}});
+    EXPECT_EQ(t.columns().at(0).values, (QStringList{"1", "3"}));
+    QString err;
+    QString v = "2";
+    ASSERT_TRUE(t.setSingleData(1, 0, v, err));
+    EXPECT_EQ(t.columns().at(0).values, (QStringList{"1", "3"}));
+    v = "5";
+    ASSERT_TRUE(t.setSingleData(1, 0, v, err));
+    EXPECT_EQ(t.columns().at(0).values, (QStringList{"1", "5"}));
+    EXPECT_TRUE(err.isEmpty());
+}
+
+TEST(TableCellEdit, TextTurnsNumericColumnsCategoricalForGood)
+{
+    DoeTableManager t;
+    fill(t, {"A"}, {{"1"}, {"3"}, {"2"}});
+    QString err;
+    QString v = "abc";
+    ASSERT_TRUE(t.setSingleData(1, 0, v, err));
+    EXPECT_EQ(t.columns().at(0).role, Categorical);
+    EXPECT_EQ(t.columns().at(0).values, (QStringList{"1", "abc", "2"}));
+    v = "7";
+    ASSERT_TRUE(t.setSingleData(1, 0, v, err));
+    EXPECT_EQ(t.columns().at(0).role, Categorical);
+
+    DoeTableManager d;
+    fill(d, {"D"}, {{"10"}, {"2"}}, DiscreteNumeric);
+    EXPECT_EQ(d.columns().at(0).values, (QStringList{"2", "10"}));
+    v = "";  // an empty cell is no reason to change the kind
+    ASSERT_TRUE(d.setSingleData(0, 0, v, err));
+    EXPECT_EQ(d.columns().at(0).role, DiscreteNumeric);
+    EXPECT_EQ(d.columns().at(0).values, QStringList{"2"});
+    v = "x";
+    ASSERT_TRUE(d.setSingleData(0, 0, v, err));
+    EXPECT_EQ(d.columns().at(0).role, Categorical);
+}
+
+TEST(TableCellEdit, BadIndicesAndRolesAreRefusedWithoutChange)
+{
+    DoeTableManager t;
+    fill(t, {"A", "B"}, {{"1", "2"}});
+    QString err;
+    QString v = "9";
+    EXPECT_FALSE(t.setSingleData(-1, 0, v, err));
+    EXPECT_FALSE(t.setSingleData(1, 0, v, err));
+    EXPECT_FALSE(t.setSingleData(0, 2, v, err));
+    EXPECT_FALSE(t.setSingleData(0, -1, v, err));
+    EXPECT_FALSE(t.setSingleData(INT_MAX, INT_MAX, v, err));
+    EXPECT_EQ(err, "Invalid row\nInvalid row\nInvalid col\nInvalid col\nInvalid row\n");
+
+    DoeTableManager odd;
+    odd.addColumn(column("R", static_cast<EDoeFactorRole>(7)));
+    odd.addRow({"old"});
+    err.clear();
+    v = "new";
+    EXPECT_FALSE(odd.setSingleData(0, 0, v, err));
+    EXPECT_EQ(err, "Invalid value\n");
+    EXPECT_EQ(v, "old");
+    EXPECT_EQ(odd.rows().at(0).at(0), "old");
+}
+
+TEST(TableRows, DeletingTheOnlyRowWithALevelDropsTheLevel)
+{
+    DoeTableManager t;
+    fill(t, {"C"}, {{"a"}, {"b"}, {"a"}}, Categorical);
+    t.rowMap().insert(0, 0);
+    QString err;
+    ASSERT_TRUE(t.deleteTableRow(1, err));
+    EXPECT_EQ(t.columns().at(0).values, QStringList{"a"});
+    EXPECT_TRUE(t.rowMap().isEmpty());
+    EXPECT_FALSE(t.deleteTableRow(2, err));
+    EXPECT_FALSE(t.deleteTableRow(-1, err));
+    EXPECT_EQ(err, "Invalid row\nInvalid row\n");
+    EXPECT_EQ(t.rowCount(), 2);
+}
+
+TEST(TableRows, MoveExchangesTwoRows)
+{
+    DoeTableManager t;
+    fill(t, {"N"}, {{"A"}, {"B"}, {"C"}}, Categorical);
+    QString err;
+    ASSERT_TRUE(t.moveTableRow(0, 2, err));
+    EXPECT_EQ(columnCells(t, 0), (QVector<QString>{"C", "B", "A"}));
+    EXPECT_TRUE(t.moveTableRow(1, 1, err));
+    EXPECT_FALSE(t.moveTableRow(0, 3, err));
+    EXPECT_FALSE(t.moveTableRow(-1, 0, err));
+    EXPECT_EQ(err, "Invalid row\nInvalid row\n");
+}
+
+TEST(TableRows, GetRowChecksTheIndex)
+{
+    DoeTableManager t;
+    fill(t, {"A"}, {{"1"}});
+    QString err;
+    QVector<QString> out{"keep"};
+    EXPECT_FALSE(t.getTableDataByRow(-1, out, err));
+    EXPECT_FALSE(t.getTableDataByRow(1, out, err));
+    EXPECT_EQ(out, QVector<QString>{"keep"});
+    EXPECT_TRUE(t.getTableDataByRow(0, out, err));
+    EXPECT_EQ(out, QVector<QString>{"1"});
+    EXPECT_EQ(err, "Invalid row\nInvalid row\n");
+}
+
+TEST(TableColumns, NamesUnitsAndRepeatedColumns)
+{
+    DoeTableManager t;
+    EXPECT_TRUE(t.addColumn(column("Temp", Continuous, "C")));
+    t.addRow({"1", "surplus"});
+    EXPECT_EQ(t.rows().at(0), QVector<QString>{"1"});
+    EXPECT_TRUE(t.addColumn(column("Plain")));
+    EXPECT_FALSE(t.addColumn(column("Temp")));
+    EXPECT_EQ(t.rows().at(0).size(), 2);
+    QVector<QString> labels;
+    t.getColumnNameUnitVector(labels);
+    EXPECT_EQ(labels, (QVector<QString>{"Temp(C)", "Plain"}));
+    DoeDesignTableColumInfo found;
+    int idx = -1;
+    QString err;
+    EXPECT_TRUE(t.getColumnByName("Plain", found, idx, err));
+    EXPECT_EQ(idx, 1);
+    EXPECT_FALSE(t.getColumnByName("plain", found, idx, err));
+    EXPECT_EQ(err, "Invalid name\n");
+}
+
+TEST(TableClone, CopyIsDeepAndIndependent)
+{
+    DoeTableManager t;
+    fill(t, {"A"}, {{"1"}, {"2"}});
+    t.setParamDefinitions(parseZelParamDefText("Definition\nA,1,2\n]\n"));
+    t.rowMap().insert(1, 0);
+    DoeTableManager* copy = t.clone();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->rows(), t.rows());
+    EXPECT_EQ(copy->paramDefinitions(), t.paramDefinitions());
+    EXPECT_EQ(copy->rowMap(), t.rowMap());
+    QString err;
+    QString v = "9";
+    copy->setSingleData(0, 0, v, err);
+    EXPECT_EQ(t.rows().at(0).at(0), "1");
+    delete copy;
+}
+
+TEST(TableShuffle, KeepsTheRowsAsAMultiset)
+{
+    DoeTableManager t;
+    QVector<QVector<QString>> rows;
+    for (int i = 0; i < 50; ++i)
+        rows.append({QString::number(i), QString::number(i * i)});
+    fill(t, {"I", "Sq"}, rows);
+    t.rowMap().insert(0, 0);
+    t.shuffleRows();
+    EXPECT_TRUE(t.rowMap().isEmpty());
+    QVector<QVector<QString>> after = t.rows();
+    EXPECT_NE(after, rows);  // 50! orders: a repeat of the original is not a realistic outcome
+    std::sort(after.begin(), after.end(), [](const QVector<QString>& a, const QVector<QString>& b) {
+        return a.at(0).toInt() < b.at(0).toInt();
+    });
+    EXPECT_EQ(after, rows);
+}
+
+TEST(TableDefinitions, RowsOutsideThePointsAreReportedAndRemoved)
+{
+    DoeTableManager t;
+    fill(t, {"P1", "P2", "Other"}, {{"1", "a", "x"}, {"2", "a", "y"}, {"3", "c", "z"}, {"9", "9", "w"}},
+         Categorical);
+    t.setParamDefinitions(parseZelParamDefText("Definition\nP1,1,2,3\nP2,a,b,c\n]\n"
+                                                "Definition\nMissing,1\n]\n"));
+    QString err;
+    EXPECT_FALSE(t.checkInvalidRows(err));
+    EXPECT_EQ(err, "Found invalid row according to parameter defintion and the invalid row will be removed.\n"
+                   "Invalid row: 2 4\n");
+    EXPECT_EQ(t.invalidRows(), (QList<int>{1, 3}));
+    QString removeErr;
+    EXPECT_TRUE(t.removeInvalidRows(removeErr));
+    EXPECT_EQ(columnCells(t, 2), (QVector<QString>{"x", "z"}));
+    EXPECT_EQ(t.columns().at(2).values, (QStringList{"x", "z"}));
+
+    DoeTableManager plain;
+    fill(plain, {"A"}, {{"1"}});
+    QString none;
+    EXPECT_TRUE(plain.checkInvalidRows(none));
+    EXPECT_TRUE(none.isEmpty());
+}
+
+TEST(TableDefinitions, StaleInvalidRowIsReportedNotTouched)
+{
+    DoeTableManager t;
+    fill(t, {"P"}, {{"1"}, {"5"}}, Categorical);
+    t.setParamDefinitions(parseZelParamDefText("Definition\nP,1,2\n]\n"));
+    QString err;
+    t.checkInvalidRows(err);
+    QString delErr;
+    t.deleteTableRow(1, delErr);
+    QString removeErr;
+    EXPECT_FALSE(t.removeInvalidRows(removeErr));
+    EXPECT_EQ(removeErr, "Invalid row: 1\n");
+    EXPECT_EQ(t.rowCount(), 1);
+}
+
+TEST(TableDefinitions, ApplyingCodesParameterCellsAndMakesColumnsContinuous)
+{
+    DoeTableManager t;
+    fill(t, {"P1", "P2", "Note"}, {{"1", "a", "5"}, {"2", "b", "text"}, {"2", "a", ""}}, Categorical);
+    t.setParamDefinitions(parseZelParamDefText("Definition\nP1,1,2,3\nP2,a,b,c\n]\n"));
+    t.applyParamDefinitions();
+    EXPECT_EQ(t.rows(), (QVector<QVector<QString>>{{"-1", "-1", "5"}, {"0", "0", ""}, {"", "", ""}}));
+    for (const DoeDesignTableColumInfo& c : t.columns())
+        EXPECT_EQ(c.role, Continuous);
+    EXPECT_EQ(t.columns().at(0).values, (QStringList{"-1", "0"}));
+}
+
+TEST(TableClear, EmptiesColumnsRowsAndBookkeeping)
+{
+    DoeTableManager t;
+    fill(t, {"A"}, {{"1"}});
+    t.rowMap().insert(0, 0);
+    t.setParamDefinitions(parseZelParamDefText("Definition\nA,2,3\n]\n"));
+    QString err;
+    t.checkInvalidRows(err);
+    t.clear();
+    int rows = -1;
+    int cols = -1;
+    t.getTableSize(rows, cols);
+    EXPECT_EQ(rows, 0);
+    EXPECT_EQ(cols, 0);
+    EXPECT_TRUE(t.rowMap().isEmpty());
+    EXPECT_TRUE(t.invalidRows().isEmpty());
+    EXPECT_EQ(t.paramDefinitions().size(), 1);
+}
