@@ -134,10 +134,11 @@ bool Engine::runModel(const int* entered)
 
 const Fit* Engine::predictionFit() const
 {
+    // A fit without a single estimable parameter (no usable runs) predicts nothing.
     if (runFit_.valid)
-        return &runFit_;
+        return runFit_.p > 0 ? &runFit_ : nullptr;
     if (stepFit_.valid)
-        return &stepFit_;
+        return stepFit_.p > 0 ? &stepFit_ : nullptr;
     return nullptr;
 }
 

@@ -28,7 +28,8 @@ public:
     bool startFitting();
     bool step(const int* entered);
     bool runModel(const int* entered);
-    // Fit used by prediction: the latest run, else the latest step; null before any.
+    // Fit used by prediction: the latest run, else the latest step; null before any or when it
+    // has no estimable parameter.
     const Fit* predictionFit() const;
     // Prediction, its leverage x'(X'X)^-1 x and the fit; false when x is outside the levels.
     bool predict(const double* x, double& yhat, double& h, const Fit*& fit);
