@@ -22,6 +22,8 @@ bool DoeAlgorithmManager::setSensitivityProblem(int kind, const QList<QPair<doub
 bool DoeAlgorithmManager::doSensitivityAnalysis_eFast(int N, int M, QVector<double>& S1,
                                                       QVector<double>& ST, QString& err)
 {
+    // The link may have been lent after the problem was set: the analysis uses the current one.
+    m_eFast->setRegressionFuncAndIdx(m_funcManager, m_regressionIdx);
     return m_eFast->analyse(N, M, S1, ST, err);
 }
 

@@ -152,9 +152,9 @@ void DoeFunctionManager::_releaseListModels()
 bool DoeFunctionManager::createDoeObj()
 {
     _clearModel(m_defaultModel);
-    _releaseHandle(m_defaultModel);
     if (!g_engine.createObj)
         return false;
+    _releaseHandle(m_defaultModel);
     m_defaultModel.handle = g_engine.createObj();
     m_defaultModel.runCount = -1;
     return m_defaultModel.handle != nullptr;

@@ -119,9 +119,9 @@ TEST(EfastAnalysis, RecoversTheExactIndicesOfAPolynomial)
 {
     ModelLink model(Polynomial, 3);
     DoeAlgorithmManager manager;
-    manager.setRegressionFuncAndIdx(&model.link, 0);
     QString err;
     ASSERT_TRUE(manager.setSensitivityProblem(1, kPolynomialBounds, err));
+    manager.setRegressionFuncAndIdx(&model.link, 0);  // lent after the problem: still used
     QVector<double> s1, st;
     ASSERT_TRUE(manager.doSensitivityAnalysis_eFast(1000, 4, s1, st, err)) << err.toStdString();
     EXPECT_TRUE(err.isEmpty());
