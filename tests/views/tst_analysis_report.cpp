@@ -1,0 +1,353 @@
+#include "DoeMonteCarloResTableDlg.h"
+#include "DoeRegressionResultDlg.h"
+#include "DoeSensitivityWidget.h"
+#include "tst_analysis_fixture.h"
+#include "widget_test_helpers.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <qcustomplot.h>
+
+#include <cmath>
+
+using namespace doeUI;
+using analysistest::Fitted;
+
+namespace {
+
+bool finiteRange(const QCPRange& r)
+{
+    return std::isfinite(r.lower) && std::isfinite(r.upper) && r.upper > r.lower;
+}
+
+struct Report : ::testing::Test {
+    Fitted fit;
+    std::unique_ptr<DoeRegressionResultDlg> dlg;
+
+    void build(bool withCategorical, bool flat = false)
+    {
+        ASSERT_TRUE(fit.fitAll(withCategorical, flat)) << fit.message.toStdString();
+        dlg.reset(new DoeRegressionResultDlg(fit.api.get(), 0, nullptr));
+        ASSERT_TRUE(dlg->initialize());
+    }
+    QCustomPlot* cell(int row, int col)
+    {
+        const int n = dlg->settings().size();
+        return dlg->plots().value((n + 1) * row + col);
+    }
+};
+
+}  // namespace
+
+TEST_F(Report, TablesHoldTheFit)
+{
+    build(false);
+    EXPECT_EQ(dlg->windowTitle(), "Regression Result");
+    const QList<QTableWidget*> t = dlg->reportTables();
+    ASSERT_EQ(t.size(), 3);
+    EXPECT_EQ(t[0]->item(0, 0)->text(), "RSquare");
+    EXPECT_GT(t[0]->item(0, 1)->text().toDouble(), 0.999);
+    EXPECT_EQ(t[0]->item(4, 1)->text(), "25");
+    EXPECT_EQ(t[0]->item(0, 0)->background().color(), QColor(220, 220, 220));
+    EXPECT_FALSE(t[0]->item(0, 1)->flags() & (Qt::ItemIsEditable | Qt::ItemIsSelectable));
+    EXPECT_EQ(t[1]->item(0, 0)->text(), "Source");
+    EXPECT_EQ(t[1]->item(0, 0)->font().weight(), 75);
+    EXPECT_EQ(t[1]->item(2, 4)->text(), "Prob > F");
+    EXPECT_EQ(t[1]->item(1, 1)->text(), "5");
+    EXPECT_EQ(t[1]->item(2, 1)->text(), "19");
+    EXPECT_EQ(t[1]->item(3, 1)->text(), "24");
+    EXPECT_EQ(t[2]->rowCount(), 7);  // header and six parameters
+    EXPECT_EQ(t[2]->item(0, 4)->text(), "Prob > |t|");
+    // Estimates of the known function in coded units (A coded from [10, 20], B already coded).
+    QMap<QString, double> est;
+    for (int r = 1; r < t[2]->rowCount(); ++r)
+        est.insert(t[2]->item(r, 0)->text(), t[2]->item(r, 1)->text().toDouble());
+    EXPECT_NEAR(est.value("Intercept"), 10.0, 0.01);
+    EXPECT_NEAR(est.value("A"), 3.0, 0.01);
+    EXPECT_NEAR(est.value("B"), -2.0, 0.01);
+    EXPECT_NEAR(est.value("A*A"), 1.5, 0.01);
+    EXPECT_NEAR(est.value("B*B"), -1.0, 0.01);
+    EXPECT_NEAR(est.value("A*B"), 0.5, 0.01);
+}
+
+TEST_F(Report, ActualByPredictedPlot)
+{
+    build(false);
+    QCustomPlot* p = dlg->actualByPredictedPlot();
+    ASSERT_NE(p, nullptr);
+    ASSERT_EQ(p->graphCount(), 4);
+    EXPECT_EQ(p->graph(0)->pen().color(), QColor(255, 0, 0, 200));
+    EXPECT_EQ(p->graph(2)->channelFillGraph(), p->graph(1));
+    EXPECT_EQ(p->graph(3)->dataCount(), 25);
+    EXPECT_EQ(p->yAxis->label(), "Y Actual");
+    EXPECT_TRUE(p->xAxis->label().startsWith("Y Predicted RSME="));
+    EXPECT_TRUE(finiteRange(p->xAxis->range()));
+    EXPECT_EQ(p->xAxis->range(), p->yAxis->range());
+}
+
+TEST_F(Report, FlatResponseStillGivesVisibleRanges)
+{
+    ASSERT_TRUE(fit.fitAll(false, true)) << fit.message.toStdString();
+    dlg.reset(new DoeRegressionResultDlg(fit.api.get(), 0, nullptr));
+    auto box = testhelp::answerNextBox();
+    if (dlg->initialize()) {
+        EXPECT_TRUE(finiteRange(dlg->actualByPredictedPlot()->yAxis->range()));
+        for (QCustomPlot* p : dlg->plots()) {
+            EXPECT_TRUE(finiteRange(p->xAxis->range()));
+            EXPECT_TRUE(finiteRange(p->yAxis->range()));
+        }
+    } else {
+        EXPECT_EQ(box->text, "Invalid Result");  // a fit without error variance is refused instead
+    }
+}
+
+TEST_F(Report, ProfilerCellsAndBands)
+{
+    build(false);
+    ASSERT_EQ(dlg->settings().size(), 2);
+    ASSERT_EQ(dlg->plots().size(), 6);
+    QCustomPlot* a = cell(0, 0);
+    ASSERT_EQ(a->graphCount(), 5);
+    EXPECT_EQ(a->graph(0)->dataCount(), 100);
+    EXPECT_EQ(a->graph(2)->channelFillGraph(), a->graph(1));
+    EXPECT_EQ(a->graph(4)->channelFillGraph(), a->graph(3));
+    EXPECT_EQ(a->graph(4)->brush().color(), QColor(0, 0, 255, 60));
+    EXPECT_EQ(a->yAxis->label(), "Y\n\n");
+    EXPECT_EQ(a->width(), 280);
+    EXPECT_EQ(cell(0, 1)->width(), 200);
+    EXPECT_EQ(cell(1, 0)->yAxis->label(), "Desirability\n\n\n");
+    EXPECT_EQ(cell(1, 2)->xAxis->label(), "\nDesirability");
+    EXPECT_DOUBLE_EQ(dlg->settings()[0], 15.0);  // middle of the range
+    for (QCustomPlot* p : dlg->plots()) {
+        EXPECT_TRUE(finiteRange(p->xAxis->range()));
+        EXPECT_TRUE(finiteRange(p->yAxis->range()));
+    }
+    // Goal Maximize: the points rise with the response.
+    const QVector<QPointF> d = dlg->desirabilityPoints();
+    ASSERT_EQ(d.size(), 3);
+    EXPECT_EQ(d[0].x(), 0.0);
+    EXPECT_EQ(d[2].x(), 1.0);
+
+    dlg->findChild<QCheckBox*>("checkBox_display_con")->click();
+    EXPECT_FALSE(a->graph(1)->visible());
+    EXPECT_TRUE(a->graph(3)->visible());
+    dlg->findChild<QCheckBox*>("checkBox_diaplay_pre")->click();
+    EXPECT_FALSE(a->graph(4)->visible());
+}
+
+TEST_F(Report, SettingsFromEntryFieldsAndBadInput)
+{
+    build(true);
+    ASSERT_EQ(dlg->settings().size(), 3);
+    QLineEdit* c = dlg->factorEdits().value(2);
+    ASSERT_NE(c, nullptr);
+    // Categorical factor: its grid cycles through the level indices.
+    EXPECT_EQ(dlg->grid()[2][0], 0.0);
+    EXPECT_EQ(dlg->grid()[2][4], 1.0);
+    EXPECT_TRUE(dlg->changeSetting(0, 2, 1.5));
+    EXPECT_EQ(dlg->settings()[2], 1.0);
+    EXPECT_TRUE(dlg->changeSetting(0, 2, 1.6));
+    EXPECT_EQ(dlg->settings()[2], 2.0);
+    EXPECT_EQ(c->text(), "1");  // fields are refreshed by the slots, not by changeSetting
+
+    QLineEdit* a = dlg->factorEdits().value(0);
+    a->setText("18");
+    QMetaObject::invokeMethod(a, "editingFinished");
+    EXPECT_DOUBLE_EQ(dlg->settings()[0], 18.0);
+    EXPECT_EQ(c->text(), "2");
+    // Huge numbers stay inside the factor's range; text is refused by the validator.
+    a->setText("1e300");
+    QMetaObject::invokeMethod(a, "editingFinished");
+    EXPECT_DOUBLE_EQ(dlg->settings()[0], 20.0);
+    EXPECT_EQ(a->text(), "20");
+    QTest::keyClicks(a, "abc");
+    EXPECT_FALSE(a->text().contains("abc"));
+    for (QCustomPlot* p : dlg->plots())
+        EXPECT_TRUE(finiteRange(p->yAxis->range()));
+    // Setting above the last grid value uses the last profile point.
+    EXPECT_TRUE(dlg->changeSetting(0, 1, 1e9));
+    EXPECT_DOUBLE_EQ(dlg->settings()[1], 1.0);
+}
+
+TEST_F(Report, MouseClickDragAndWheel)
+{
+    build(false);
+    dlg->resize(1200, 800);
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    QCustomPlot* a = cell(0, 1);
+    const int y = a->yAxis->coordToPixel((a->yAxis->range().lower + a->yAxis->range().upper) / 2);
+    const int x = a->xAxis->coordToPixel(0.5);
+    QTest::mousePress(a, Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+    EXPECT_NEAR(dlg->settings()[1], 0.5, 0.05);
+    // Drag far to the left, outside the plot: the setting stays at the range's low end.
+    QMouseEvent move(QEvent::MouseMove, QPoint(-500, y), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(a, &move);
+    QTest::mouseRelease(a, Qt::LeftButton, Qt::NoModifier, QPoint(-500, y));
+    EXPECT_DOUBLE_EQ(dlg->settings()[1], -1.0);
+    EXPECT_EQ(dlg->factorEdits()[1]->text(), "-1");
+
+    // Drag the top desirability point beyond the plot: clamped to 0/1 and the padded range.
+    QCustomPlot* f = cell(0, 2);
+    const QPointF top = dlg->desirabilityPoints()[2];
+    const QPoint press(f->xAxis->coordToPixel(top.x()), f->yAxis->coordToPixel(top.y()));
+    QTest::mousePress(f, Qt::LeftButton, Qt::NoModifier, press);
+    QMouseEvent drag(QEvent::MouseMove, press + QPoint(-3000, -3000), Qt::LeftButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(f, &drag);
+    QTest::mouseRelease(f, Qt::LeftButton, Qt::NoModifier, press + QPoint(-3000, -3000));
+    bool moved = false;
+    for (const QPointF& p : dlg->desirabilityPoints()) {
+        EXPECT_GE(p.x(), 0.0);
+        EXPECT_LE(p.x(), 1.0);
+        EXPECT_GE(p.y(), dlg->yLower());
+        EXPECT_LE(p.y(), dlg->yUpper());
+        moved |= p.x() == 0.0 && p.y() == dlg->yUpper();
+    }
+    EXPECT_TRUE(moved);
+
+    // Wheel over a cell scrolls the report and never zooms the plot.
+    const QCPRange before = a->xAxis->range();
+    QWheelEvent wheel(QPointF(x, y), a->mapToGlobal(QPoint(x, y)), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(a, &wheel);
+    EXPECT_EQ(a->xAxis->range(), before);
+}
+
+TEST_F(Report, MaximizeDesirabilityFindsTheOptimum)
+{
+    build(false);
+    dlg->findChild<QPushButton*>("pushButton_max_desire")->click();
+    // Y rises with A over the whole range (3 + 3a + 0.5b > 0), and b* = (0.5a - 2)/2 at a = 1 is -0.75.
+    EXPECT_NEAR(dlg->settings()[0], 20.0, 0.2);
+    EXPECT_NEAR(dlg->settings()[1], -0.75, 0.1);
+    EXPECT_NEAR(dlg->factorEdits()[0]->text().toDouble(), dlg->settings()[0], 1e-3);
+}
+
+TEST_F(Report, MonteCarloSimulateAndMakeTable)
+{
+    build(false);
+    auto* simulate = dlg->findChild<QPushButton*>("pushButton_monte_carlo_simulate");
+    ASSERT_NE(simulate, nullptr);
+    simulate->click();
+    ASSERT_EQ(dlg->monteCarloWidgets().size(), 3);
+    auto* hist = dlg->findChild<QCustomPlot*>("monte_carlo_histogram");
+    ASSERT_NE(hist, nullptr);
+    auto* bars = qobject_cast<QCPBars*>(hist->plottable(0));
+    ASSERT_NE(bars, nullptr);
+    EXPECT_EQ(bars->dataCount(), 100);
+    EXPECT_TRUE(finiteRange(hist->xAxis->range()));
+    auto* table = dlg->findChild<QTableWidget*>("monte_carlo_result_table");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->item(0, 0)->text(), "Defect");
+    EXPECT_EQ(table->item(1, 0)->text(), "Y");
+    EXPECT_EQ(table->item(1, 1)->text(), "0");  // no spec limits: nothing defective
+    QPointer<QWidget> old = dlg->monteCarloWidgets().first();
+    simulate->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(old.isNull());
+    EXPECT_EQ(dlg->monteCarloWidgets().size(), 3);
+
+    dlg->findChild<QPushButton*>("pushButton_monte_carlo_make_table")->click();
+    QTableWidget* t = dlg->monteCarloTable()->table();
+    ASSERT_GT(t->rowCount(), 0);
+    EXPECT_EQ(t->horizontalHeaderItem(t->columnCount() - 1)->text(), "Y in Spec");
+    EXPECT_EQ(t->horizontalHeaderItem(t->columnCount() - 2)->text(), "Obj");
+    EXPECT_EQ(t->item(0, t->columnCount() - 1)->text(), "1");
+    dlg->monteCarloTable()->close();
+}
+
+TEST_F(Report, MonteCarloSpecLimitsAndFlatHistogram)
+{
+    build(false);
+    auto* limits = dlg->findChild<QTableWidget*>("tableWidget_limit");
+    ASSERT_NE(limits, nullptr);
+    auto box = testhelp::answerNextBox();
+    limits->item(0, 1)->setText("word");
+    EXPECT_TRUE(box->seen);
+    EXPECT_EQ(box->text, "Invalid Value\n");
+    EXPECT_EQ(limits->item(0, 1)->text(), "");
+    limits->item(0, 2)->setText("12");  // upper limit only
+    dlg->findChild<QPushButton*>("pushButton_monte_carlo_simulate")->click();
+    auto* table = dlg->findChild<QTableWidget*>("monte_carlo_result_table");
+    const double defect = table->item(1, 1)->text().toDouble();
+    EXPECT_GT(defect, 0.0);
+    EXPECT_LT(defect, 1.0);
+}
+
+TEST_F(Report, SensitivitySectionContinuousAndCategorical)
+{
+    build(false);
+    auto* sens = dlg->findChild<DoeSensitivityWidget*>();
+    ASSERT_NE(sens, nullptr);
+    sens->findChild<QPushButton*>("pushButton_apply")->click();
+    QTableWidget* t = sens->resultTable();
+    ASSERT_EQ(t->rowCount(), 2);
+    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), "S1");
+    EXPECT_EQ(t->horizontalHeaderItem(2)->text(), "ST");
+    QStringList names;
+    for (int r = 0; r < 2; ++r) {
+        names << t->item(r, 0)->text();
+        const double s1 = t->item(r, 1)->text().toDouble();
+        const double st = t->item(r, 2)->text().toDouble();
+        EXPECT_GE(s1, -0.05);
+        EXPECT_LE(s1, st + 0.05);
+    }
+    names.sort();
+    EXPECT_EQ(names, QStringList({"A", "B"}));
+
+    Fitted other;
+    ASSERT_TRUE(other.fitAll(true));
+    DoeRegressionResultDlg withCat(other.api.get(), 0, nullptr);
+    ASSERT_TRUE(withCat.initialize());
+    EXPECT_EQ(withCat.findChild<DoeSensitivityWidget*>(), nullptr);
+    auto* label = withCat.findChild<QLabel*>("label_sensitivity_unavailable");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "Sensitivity analysis is only available for continous factors");
+}
+
+TEST(SensitivityWidget, AdvanceSampleSizeAndSorting)
+{
+    DoeSensitivityWidget w(nullptr, 0, nullptr);
+    EXPECT_EQ(w.sampleSize(), 1000);
+    EXPECT_EQ(w.sampleSizeBox()->minimum(), 65);
+    w.applyInterference(5);
+    EXPECT_EQ(w.sampleSize(), 1000);
+    EXPECT_EQ(w.sampleSizeBox()->minimum(), 101);
+    auto box = testhelp::answerNextBox();
+    w.applyInterference(16);
+    EXPECT_TRUE(box->seen);
+    EXPECT_EQ(box->text, "The sample size will be changed to 1025");
+    EXPECT_EQ(w.sampleSize(), 1025);
+    EXPECT_EQ(w.sampleSizeBox()->value(), 1025);
+    // Typing below 4 M^2 + 1 is held at the minimum by the spin box.
+    w.sampleSizeBox()->setValue(10);
+    EXPECT_EQ(w.sampleSizeBox()->value(), 1025);
+
+    QTableWidget t(3, 1);
+    t.setItem(0, 0, new CustomTableWdigetItem("9"));
+    t.setItem(1, 0, new CustomTableWdigetItem("10"));
+    t.setItem(2, 0, new CustomTableWdigetItem("0.5"));
+    t.sortItems(0);
+    EXPECT_EQ(t.item(0, 0)->text(), "0.5");
+    EXPECT_EQ(t.item(2, 0)->text(), "10");
+}
+
+TEST(MonteCarloTableDlg, SetDataFillsReadOnlyCells)
+{
+    DoeMonteCarloResTableDlg d;
+    EXPECT_EQ(d.windowTitle(), "Monte Carlo Table");
+    d.setData({"A", "B"}, {{"1", "2", "extra"}, {"3"}});
+    EXPECT_EQ(d.table()->columnCount(), 2);
+    EXPECT_EQ(d.table()->rowCount(), 2);
+    EXPECT_EQ(d.table()->item(0, 1)->text(), "2");
+    EXPECT_EQ(d.table()->item(1, 1), nullptr);
+    EXPECT_FALSE(d.table()->item(0, 0)->flags() & Qt::ItemIsEditable);
+}
