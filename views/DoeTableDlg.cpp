@@ -220,11 +220,28 @@ void DoeTableDlg::onReportDlgDestroyed()
 void DoeTableDlg::openStepwiseWindow()
 {
     // opened by the stepwise window code
+#ifdef DOE_TABLE_HAS_RESULT_WINDOWS
+    m_stepwiseDlg = new DoeStepwiseModelDlg(m_api, this);
+    m_stepwiseDlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_stepwiseDlg, SIGNAL(destroyed()), this, SLOT(onStepwiseDlgDestroyed()));
+    m_stepwiseDlg->show();
+#endif
 }
 
 void DoeTableDlg::openReportWindow()
 {
     // opened by the stepwise window code
+#ifdef DOE_TABLE_HAS_RESULT_WINDOWS
+    m_reportDlg = new DoeRegressionResultDlg(m_api, 0, this);
+    if (!m_reportDlg->initialize()) {
+        delete m_reportDlg;
+        m_reportDlg = nullptr;
+        return;
+    }
+    m_reportDlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_reportDlg, SIGNAL(destroyed()), this, SLOT(onReportDlgDestroyed()));
+    m_reportDlg->show();
+#endif
 }
 
 void DoeTableDlg::slotTableLoad()
