@@ -87,7 +87,8 @@ bool DoeBussinessApi::preparationForModelRegression(QString& err)
     DoeRegressionData& data = m_tableManager->analysisData().regression;
     if (!data.build(m_tableManager->columns(), m_tableManager->rows(), factors, responses, err))
         return false;
-    for (const auto& row : data.convertedResponses())
+    // The cells themselves must be numbers: level indices of a text column are no response.
+    for (const auto& row : data.rawResponses())
         for (const QString& cell : row)
             if (!isNumberText(cell)) {
                 err += QStringLiteral("Response data must be number\n");

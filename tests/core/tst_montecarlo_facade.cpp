@@ -148,6 +148,8 @@ TEST_F(MonteCarloFacade, SettingsAreValidatedAndRefusalsShowTheStoredValue)
     EXPECT_EQ(fmap["c"].mean, 0.5);
 
     // A new run resets the settings and drops the earlier table.
+    n = qMakePair(1000, 5.0);
+    ASSERT_TRUE(api.setMonteCarloNum(0, n, err));
     ASSERT_TRUE(api.genMonteCarloTableData(0));
     ASSERT_TRUE(api.runModel(0));
     QVector<double> values;
