@@ -51,6 +51,7 @@ void DoeCustomDesignDlg::initUI()
         m_ui->treeWidget->addTopLevelItem(item);
         m_pageItems.insert(i, item);
     }
+    fitPageListFont();
     m_ui->tabWidget->tabBar()->hide();
     showPage();
     m_ui->pushButton_previous->setEnabled(false);
@@ -64,6 +65,25 @@ void DoeCustomDesignDlg::initUI()
     m_ui->spinBox_center_num->hide();
     m_ui->spinBox_run_num->hide();
     m_ui->treeWidget->setFocusPolicy(Qt::NoFocus);
+}
+
+void DoeCustomDesignDlg::fitPageListFont()
+{
+    // The page list may not grow past its maximum width; a slightly smaller font keeps the longest
+    // page name whole instead of cutting it.
+    QTreeWidget* tree = m_ui->treeWidget;
+    QFont font = tree->font();
+    int longest = 0;
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        longest = std::max(longest, QFontMetrics(font).horizontalAdvance(tree->topLevelItem(i)->text(0)));
+    const int room = tree->maximumWidth() - 2 * tree->frameWidth() - 12;
+    while (longest > room && font.pointSizeF() > 7.0) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        longest = 0;
+        for (int i = 0; i < tree->topLevelItemCount(); ++i)
+            longest = std::max(longest, QFontMetrics(font).horizontalAdvance(tree->topLevelItem(i)->text(0)));
+    }
+    tree->setFont(font);
 }
 
 void DoeCustomDesignDlg::showPage()

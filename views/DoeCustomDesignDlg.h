@@ -38,6 +38,7 @@ private:
     void setDataToUI_DesignAndEvaluation();
     void onMinUserChecked();
     void showPage();
+    void fitPageListFont();
     bool sendMakingSetting(QString& message);
     bool sendGeneralSetting(QString& message);
 

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QSignalBlocker>
+#include <algorithm>
 
 using namespace doeBussiness;
 
@@ -84,6 +85,9 @@ void DoeFactorEditWidget::initUI()
                        static_cast<QWidget*>(m_ui->pushButton_advanced)})
         w->setFocusPolicy(Qt::NoFocus);
     m_ui->tableWidget->setColumnWidth(kValuesColumn, 450);
+    // The longest role text stays readable whatever the font.
+    const int roleWidth = m_ui->tableWidget->fontMetrics().horizontalAdvance(roleText(1)) + 16;
+    m_ui->tableWidget->setColumnWidth(1, std::max(m_ui->tableWidget->columnWidth(1), roleWidth));
 }
 
 void DoeFactorEditWidget::setDataToUI()

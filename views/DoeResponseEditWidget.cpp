@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QSignalBlocker>
+#include <algorithm>
 
 using namespace doeBussiness;
 
@@ -60,8 +61,13 @@ void DoeResponseEditWidget::initUI()
                        static_cast<QWidget*>(m_ui->pushButton_multi), static_cast<QWidget*>(m_ui->pushButton_load),
                        static_cast<QWidget*>(m_ui->pushButton_save)})
         w->setFocusPolicy(Qt::NoFocus);
-    m_ui->tableWidget->setColumnWidth(5, 180);
-    m_ui->tableWidget->setColumnWidth(6, 180);
+    // The detection-limit headers are long: never narrower than their text.
+    const QFontMetrics metrics = m_ui->tableWidget->horizontalHeader()->fontMetrics();
+    for (int c : {5, 6}) {
+        const QTableWidgetItem* head = m_ui->tableWidget->horizontalHeaderItem(c);
+        const int textWidth = head ? metrics.horizontalAdvance(head->text()) + 16 : 0;
+        m_ui->tableWidget->setColumnWidth(c, std::max(180, textWidth));
+    }
 }
 
 void DoeResponseEditWidget::setDataToUI()
