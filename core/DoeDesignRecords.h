@@ -112,6 +112,7 @@ struct PLAN_CORE_EXPORT DoeDesignGeneralSetting
         return randomSeed == o.randomSeed && numberOfStarts == o.numberOfStarts
             && optimalityCriterion == o.optimalityCriterion;
     }
+    bool operator!=(const DoeDesignGeneralSetting& o) const { return !(*this == o); }
 };
 
 struct PLAN_CORE_EXPORT DoeDesignMakingSetting
@@ -127,6 +128,7 @@ struct PLAN_CORE_EXPORT DoeDesignMakingSetting
         return centerPoints == o.centerPoints && replicateRuns == o.replicateRuns && userSpecified == o.userSpecified
             && minimumRuns == o.minimumRuns && userSpecifiedRuns == o.userSpecifiedRuns;
     }
+    bool operator!=(const DoeDesignMakingSetting& o) const { return !(*this == o); }
 };
 
 struct PLAN_CORE_EXPORT DoeDesignAfterSetting
@@ -134,6 +136,7 @@ struct PLAN_CORE_EXPORT DoeDesignAfterSetting
     qint32 runOrder = 1;  // 0 Keep, 1 Random
 
     bool operator==(const DoeDesignAfterSetting& o) const { return runOrder == o.runOrder; }
+    bool operator!=(const DoeDesignAfterSetting& o) const { return !(*this == o); }
 };
 
 }  // namespace doeBussiness
