@@ -20,38 +20,105 @@
 extern "C" {
 #endif
 
+/* New engine object; null when memory runs out. */
 ORVEX_API void*   CreateDOEObj(void);
+
+/* Factors, in the order added; adding one drops the model, runs and fits (call createmodel again).
+ * add1: continuous on [low, high] (low == high is a constant factor; a non-finite bound makes the
+ * factor unusable). add2: categorical with count level names (null names are empty). add3:
+ * discrete numeric with count level values. A null name is an empty name. A null level array,
+ * count <= 0 or a non-finite value adds an unusable factor, so that createmodel fails.
+ * Unknown handle: nothing. */
 ORVEX_API void    add1(void* h, const char* name, double low, double high);
 ORVEX_API void    add2(void* h, const char* name, const char** levels, int count);
 ORVEX_API void    add3(void* h, const char* name, const double* values, int count);
+/* Records a response name; the engine fits the values given by Vreponse. */
 ORVEX_API void    addresponse(void* h, const char* name);
+/* Seed of the design search and of calcmax's restarts (default 0). */
 ORVEX_API void    seed(void* h, unsigned long value);
+
+/* Builds the model of kind 2 (intercept, main effects, squares of continuous and 3+-level
+ * discrete factors, two-factor products) and returns its parameter count, the minimum number of
+ * runs. -1 for an unknown handle, any other kind, no factors, an unusable factor or one with fewer
+ * than 2 distinct levels; the previous model is then gone. Drops runs and fits. */
 ORVEX_API int     createmodel(void* h, int kind);
+/* Asks for a D-optimal design of runs rows (the search runs on the first Vfactor, and not at all
+ * when every row is overwritten by Vfactorset first). Needs a model; runs <= 0 or above 1000000
+ * leaves no runs. Responses are cleared. */
 ORVEX_API void    generate(void* h, int runs);
+/* One double per factor of row `row` (continuous in its units, levels as 0-based indices). The
+ * array belongs to the engine and stays valid until generate, createmodel, an add or release.
+ * Null for an unknown handle or a row outside 0 .. runs - 1. */
 ORVEX_API double* Vfactor(void* h, int row);
+/* Overwrites a row with one double per factor. Nothing for a null array or a row out of range.
+ * Non-finite values and level indices outside the levels are stored; such rows are left out of
+ * the fit. */
 ORVEX_API void    Vfactorset(void* h, const double* values, int row);
+/* Sets the response of a row from *value. Nothing for a null pointer or a row out of range; a
+ * row whose response is missing or not finite is left out of the fit. */
 ORVEX_API void    Vreponse(void* h, const double* value, int row);
+
+/* Builds the model matrix from the current runs and responses (rows with unusable values left
+ * out) and drops earlier fits. Nothing without a model and runs. */
 ORVEX_API void    stepstart(void* h);
+/* Expanded columns (column 0 the intercept) and parameters (0 the intercept); -1 without a
+ * model. */
 ORVEX_API int     numexpandfac(void* h);
 ORVEX_API int     numparameter(void* h);
+/* For column `column`: *factor = 1-based factor number (0 for the intercept); for a categorical
+ * column, codes[0 .. L-1] = 1 for its level, -1 for the last level, 0 otherwise (codes needs L
+ * ints; other columns write no codes). Null outputs are skipped; a column out of range writes
+ * nothing. */
 ORVEX_API void    getexpandvalue(void* h, int column, int* factor, int* codes);
+/* powers[0 .. numexpandfac-1]: the power of each expanded column in parameter `parameter`.
+ * Nothing for a null array or a parameter out of range. */
 ORVEX_API void    getparameter(void* h, int parameter, int* powers);
+
+/* Fits the parameters whose entered flag (one int per parameter) is non-zero; the intercept is
+ * always in, and a parameter that is a combination of earlier entered ones is aliased (left out
+ * of p and the DF). Writes SSE, DFE, RMSE, RSquare, RSquare Adj, p, Cp, AICc, BIC; a statistic
+ * without enough data or degrees of freedom is NaN. Before stepstart, or with a null flag array,
+ * writes nothing. Every null output is skipped. */
 ORVEX_API void    step(void* h, const int* entered, double* sse, int* dfe, double* rmse,
                        double* rsquare, double* rsquareAdj, int* p, double* cp, double* aicc,
                        double* bicc);
+/* One parameter of the latest step: estimate, nDF, SS (rise of SSE on removal for an entered
+ * parameter, fall on entry for another), F ratio, Prob>F. The intercept gives its estimate, 1, 0,
+ * 0, 1; an aliased parameter or one whose test has no DF gives 0 DF, SS 0, F 0, Prob 1. An exact
+ * fit gives an infinite F and Prob 0. Nothing before a step or for a parameter out of range. */
 ORVEX_API void    getstepparameter(void* h, int parameter, double* estimate, int* ndf, double* ss,
                                    double* fRatio, double* probF);
+/* Final fit of the entered parameters: SS error, SS model, DF model, DF error, RMSE, RSquare,
+ * RSquare Adj, F ratio, Prob>F (F and Prob NaN without model or error DF). Same guards as step. */
 ORVEX_API void    runmodel(void* h, const int* entered, double* ssError, double* ssModel,
                            int* dfModel, int* dfError, double* rmse, double* rsquare,
                            double* rsquareAdj, double* fRatio, double* probF);
+/* One parameter of the latest runmodel: estimate, std error, t ratio, Prob>|t| (NaN for the last
+ * three when DF error is 0). A parameter not entered or aliased gives 0, 0, 0, 1. Nothing before
+ * runmodel or for a parameter out of range. */
 ORVEX_API void    getrunparameter(void* h, int parameter, double* estimate, double* stdError,
                                   double* tRatio, double* probT);
+
+/* Prediction at x (one value per factor as in Vfactor; level indices are rounded) from the
+ * latest runmodel, else the latest step: prediction, confidence low, prediction low, confidence
+ * high, prediction high at level alpha. All five are NaN for an unknown handle, a null x, an index
+ * outside a factor's levels, a non-finite value or no fit; the bounds alone are NaN when DF error
+ * is 0 or alpha is outside (0, 1). Null outputs are skipped. */
 ORVEX_API void    predict(void* h, const double* x, double* prediction, double* confLow,
                           double* predLow, double* confHigh, double* predHigh, double alpha);
+/* Prediction, se1 = sqrt(MSE (1 + h)) for a new response, se2 = sqrt(MSE h) for the mean, and DF
+ * error (h = x'(X'X)^-1 x). On the failures of predict the three doubles are NaN and dfe is left
+ * alone. */
 ORVEX_API void    predict2(void* h, const double* x, double* prediction, double* se1, double* se2,
                            int* dfe);
+/* Maximises the desirability of the prediction (piecewise linear through the points (y1, d1),
+ * (y2, d2), (y3, d3), flat beyond, clamped to [0, 1]) over the factors' region with `iterations`
+ * restarts; writes the best settings into x and returns the best desirability. NaN, x untouched,
+ * for an unknown handle, a null x, no fit, a non-finite point or iterations < 1. */
 ORVEX_API double  calcmax(void* h, double* x, double y1, double y2, double y3, double d1, double d2,
                           double d3, int iterations);
+/* Frees an engine object; unknown, null or already released handles are ignored. Objects never
+ * released are freed when the library is unloaded. */
 ORVEX_API void    ReleaseDOEObj(void* h);
 
 /* One pointer type per export, so the run-time binder resolves against the same signatures. */
