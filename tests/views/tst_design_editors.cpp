@@ -206,7 +206,7 @@ TEST_F(EditorFixture, ResponseGoalNoneHidesValuesBehindNA)
     DoeResponseEditWidget w;
     w.setBussinessApi(&api);
     auto* table = child<QTableWidget>(&w, "tableWidget");
-    EXPECT_EQ(table->columnWidth(5), 180);
+    EXPECT_GE(table->columnWidth(5), 180);
     menuAction(child<QPushButton>(&w, "pushButton_add"), "Maximize")->trigger();
     ASSERT_EQ(table->rowCount(), 1);
     table->item(0, 2)->setText("1.5");
