@@ -69,6 +69,7 @@ TEST_F(Report, TablesHoldTheFit)
     QMap<QString, double> est;
     for (int r = 1; r < t[2]->rowCount(); ++r)
         est.insert(t[2]->item(r, 0)->text(), t[2]->item(r, 1)->text().toDouble());
+    ASSERT_TRUE(est.contains("Intercept")) << QStringList(est.keys()).join(" ").toStdString();
     EXPECT_NEAR(est.value("Intercept"), 10.0, 0.01);
     EXPECT_NEAR(est.value("A"), 3.0, 0.01);
     EXPECT_NEAR(est.value("B"), -2.0, 0.01);
@@ -155,7 +156,7 @@ TEST_F(Report, SettingsFromEntryFieldsAndBadInput)
     EXPECT_EQ(dlg->settings()[2], 1.0);
     EXPECT_TRUE(dlg->changeSetting(0, 2, 1.6));
     EXPECT_EQ(dlg->settings()[2], 2.0);
-    EXPECT_EQ(c->text(), "1");  // fields are refreshed by the slots, not by changeSetting
+    EXPECT_EQ(c->text(), "0");  // fields are refreshed by the slots, not by changeSetting
 
     QLineEdit* a = dlg->factorEdits().value(0);
     a->setText("18");
@@ -221,14 +222,30 @@ TEST_F(Report, MouseClickDragAndWheel)
     EXPECT_EQ(a->xAxis->range(), before);
 }
 
+// Drags the highest desirability point straight up beyond the plot (held at the padded top).
+static void raiseTopDesirabilityPoint(DoeRegressionResultDlg* dlg, QCustomPlot* f)
+{
+    const QPointF top = dlg->desirabilityPoints()[2];
+    const QPoint press(f->xAxis->coordToPixel(top.x()), f->yAxis->coordToPixel(top.y()));
+    QTest::mousePress(f, Qt::LeftButton, Qt::NoModifier, press);
+    QMouseEvent drag(QEvent::MouseMove, QPoint(press.x(), -3000), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(f, &drag);
+    QTest::mouseRelease(f, Qt::LeftButton, Qt::NoModifier, QPoint(press.x(), -3000));
+}
+
 TEST_F(Report, MaximizeDesirabilityFindsTheOptimum)
 {
     build(false);
+    // With the top point at the initial profile maximum every higher response is fully
+    // desirable; raising it to the top of the range makes the best response the only maximum.
+    raiseTopDesirabilityPoint(dlg.get(), cell(0, 2));
+    EXPECT_DOUBLE_EQ(dlg->desirabilityPoints()[2].y(), dlg->yUpper());
     dlg->findChild<QPushButton*>("pushButton_max_desire")->click();
-    // Y rises with A over the whole range (3 + 3a + 0.5b > 0), and b* = (0.5a - 2)/2 at a = 1 is -0.75.
-    EXPECT_NEAR(dlg->settings()[0], 20.0, 0.2);
-    EXPECT_NEAR(dlg->settings()[1], -0.75, 0.1);
+    // Y rises with A over its whole range; along B at a = 1 it peaks at b = (0.5 - 2) / 2.
+    EXPECT_NEAR(dlg->settings()[0], 20.0, 0.05);
+    EXPECT_NEAR(dlg->settings()[1], -0.75, 0.05);
     EXPECT_NEAR(dlg->factorEdits()[0]->text().toDouble(), dlg->settings()[0], 1e-3);
+    EXPECT_NEAR(dlg->factorEdits()[1]->text().toDouble(), -0.75, 0.05);
 }
 
 TEST_F(Report, MonteCarloSimulateAndMakeTable)
@@ -274,7 +291,7 @@ TEST_F(Report, MonteCarloSpecLimitsAndFlatHistogram)
     EXPECT_TRUE(box->seen);
     EXPECT_EQ(box->text, "Invalid Value\n");
     EXPECT_EQ(limits->item(0, 1)->text(), "");
-    limits->item(0, 2)->setText("12");  // upper limit only
+    limits->item(0, 2)->setText("10");  // upper limit only, at the response's centre
     dlg->findChild<QPushButton*>("pushButton_monte_carlo_simulate")->click();
     auto* table = dlg->findChild<QTableWidget*>("monte_carlo_result_table");
     const double defect = table->item(1, 1)->text().toDouble();
