@@ -121,6 +121,8 @@ void DoeFileManager::parseDoeTableText(const QString& text, DoeTableManager& out
     for (QVector<QString>& row : rows)
         row.resize(columnCount);
 
+    QVector<DoeDesignTableColumInfo> columns;
+    columns.reserve(columnCount);
     for (int c = 0; c < columnCount; ++c) {
         DoeDesignTableColumInfo column;
         column.name = header.at(c);
@@ -167,10 +169,9 @@ void DoeFileManager::parseDoeTableText(const QString& text, DoeTableManager& out
             if (any)
                 column.values = low == high ? QStringList{lowText} : QStringList{lowText, highText};
         }
-        out.addColumn(column);
+        columns.append(std::move(column));
     }
-    for (QVector<QString>& row : rows)
-        out.addRow(std::move(row));
+    out.setContent(std::move(columns), std::move(rows));
 }
 
 bool DoeFileManager::loadDoeTableByPath(const QString& path, DoeTableManager& out, QString& err) const

@@ -160,6 +160,15 @@ void DoeTableManager::addRow(QVector<QString>&& cells)
     m_rows.append(std::move(cells));
 }
 
+void DoeTableManager::setContent(QVector<DoeDesignTableColumInfo>&& columns, QVector<QVector<QString>>&& rows)
+{
+    clear();
+    m_columns = std::move(columns);
+    m_rows = std::move(rows);
+    for (QVector<QString>& row : m_rows)
+        row.resize(m_columns.size());
+}
+
 void DoeTableManager::clear()
 {
     m_columns.clear();

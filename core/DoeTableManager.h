@@ -47,6 +47,9 @@ public:
     // Appends a row cut or padded to the column count.
     void addRow(const QVector<QString>& cells);
     void addRow(QVector<QString>&& cells);
+    // Replaces columns and rows at once (file loads); names must be unique, rows as wide as the
+    // column list. Avoids the per-column name check, which is quadratic for very wide files.
+    void setContent(QVector<DoeDesignTableColumInfo>&& columns, QVector<QVector<QString>>&& rows);
     // Removes columns, rows and every analysis member.
     void clear();
     // Takes columns and rows of `other` (which is left empty); definitions and invalid rows stay.

@@ -1,0 +1,33 @@
+// Factor file reader over arbitrary bytes: applying the lines must terminate, keep the store
+// consistent and report skipped lines in ascending order after the marker line.
+#include <cstdint>
+#include <cstdlib>
+
+#include <QByteArray>
+
+#include "DoeCustomDesignManager.h"
+#include "DoeFileManager.h"
+
+using doeBussiness::DoeCustomDesignManager;
+using doeBussiness::DoeFileManager;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
+    DoeCustomDesignManager manager;
+    QList<int> skipped;
+    DoeFileManager::applyFactorText(DoeFileManager::decodeFile(bytes), manager, skipped);
+    for (int i = 0; i < skipped.size(); ++i)
+        if (skipped.at(i) < 2 || (i > 0 && skipped.at(i) <= skipped.at(i - 1)))
+            std::abort();
+    const auto& store = manager.factorStore();
+    if (store.names().size() != store.records().size())
+        std::abort();
+    // What was stored is written and read back without a skipped line.
+    DoeCustomDesignManager again;
+    QList<int> skippedAgain;
+    DoeFileManager::applyFactorText(DoeFileManager::factorText(manager), again, skippedAgain);
+    if (!skippedAgain.isEmpty() || again.factorStore().names() != store.names())
+        std::abort();
+    return 0;
+}
