@@ -112,6 +112,7 @@ void DoeFileManager::parseDoeTableText(const QString& text, DoeTableManager& out
         if (record.isEmpty())
             continue;
         QVector<QString> cells;
+        cells.reserve(columnCount);
         tk::CSVHelper::changeStrLineFromCsv(record, cells);
         columnCount = std::max(columnCount, static_cast<int>(cells.size()));
         rows.append(std::move(cells));

@@ -4,39 +4,55 @@ namespace tk {
 
 namespace {
 
+// A field without quotes is taken as one slice of the line; only fields holding a quote are
+// decoded character by character (a quote opens or closes quoting, a doubled one inside quotes
+// stands for itself).
 template <typename Container>
 void splitInto(const QString& line, Container& fields)
 {
     fields.clear();
     if (line.isEmpty())
         return;
-    QString cur;
-    bool inQuotes = false;
     const QChar* data = line.constData();
     const int size = line.size();
-    for (int i = 0; i < size; ++i) {
-        const QChar c = data[i];
-        if (inQuotes) {
-            if (c == QLatin1Char('"')) {
-                if (i + 1 < size && data[i + 1] == QLatin1Char('"')) {
-                    cur += c;
-                    ++i;
-                } else {
-                    inQuotes = false;
-                }
-            } else {
-                cur += c;
+    int start = 0;
+    while (true) {
+        int i = start;
+        bool hasQuote = false;
+        for (; i < size && data[i] != QLatin1Char(','); ++i) {
+            if (data[i] == QLatin1Char('"')) {
+                hasQuote = true;
+                break;
             }
-        } else if (c == QLatin1Char('"')) {
-            inQuotes = true;
-        } else if (c == QLatin1Char(',')) {
-            fields.append(cur);
-            cur.clear();
-        } else {
-            cur += c;
         }
+        if (hasQuote) {
+            QString cur;
+            bool inQuotes = false;
+            for (i = start; i < size; ++i) {
+                const QChar c = data[i];
+                if (inQuotes) {
+                    if (c != QLatin1Char('"'))
+                        cur += c;
+                    else if (i + 1 < size && data[i + 1] == QLatin1Char('"'))
+                        cur += data[++i];
+                    else
+                        inQuotes = false;
+                } else if (c == QLatin1Char('"')) {
+                    inQuotes = true;
+                } else if (c == QLatin1Char(',')) {
+                    break;
+                } else {
+                    cur += c;
+                }
+            }
+            fields.append(cur);
+        } else {
+            fields.append(line.mid(start, i - start));
+        }
+        if (i >= size)
+            break;
+        start = i + 1;
     }
-    fields.append(cur);
 }
 
 }  // namespace
