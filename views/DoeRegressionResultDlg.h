@@ -88,6 +88,7 @@ private:
     void fillCell(int row, int column);
     void setMarker(int row, int column, double x);
     void refreshCells(int changedFactor, int index);
+    void setLabelTexts(int changedFactor, int index);
     void refreshEntryFields();
     void buildEntryRow();
     int cellColumn(QCustomPlot* plot, int& row) const;
@@ -107,6 +108,7 @@ private:
     double m_pressX = 0;
     double m_pressY = 0;
     bool m_histogramVisible = true;
+    bool m_deferReplot = false;
     std::unique_ptr<Ui::doe_regression_result_dlg> m_form;
     DoeMonteCarloResTableDlg* m_monteCarloTable = nullptr;
     doeBussiness::DoeBussinessApi* m_facade = nullptr;

@@ -432,7 +432,8 @@ void DoeRegressionResultDlg::setMarker(int row, int col, double x)
     v->point1->setCoords(setting, yr.lower);
     v->point2->setCoords(setting, yr.upper);
     v->setVisible(!last);
-    plot->replot();
+    if (!m_deferReplot)
+        plot->replot();
 }
 
 bool DoeRegressionResultDlg::changeSetting(int row, int col, double x)
@@ -465,13 +466,27 @@ bool DoeRegressionResultDlg::changeSetting(int row, int col, double x)
 
 void DoeRegressionResultDlg::refreshCells(int changed, int idx)
 {
+    // Every cell is drawn once, after all of them have their new data and labels.
+    m_deferReplot = true;
     for (int row = 0; row < 2; ++row) {
-        for (int col = 0; col <= m_factorCount; ++col)
+        for (int col = 0; col < m_factorCount; ++col)
             fillCell(row, col);
     }
+    fillCell(0, m_factorCount);
+    m_deferReplot = false;
     const int lc = labelColumn();
-    if (lc >= m_factorCount)
-        return;
+    if (lc < m_factorCount)
+        setLabelTexts(changed, idx);
+    for (int i = 0; i < m_plots.size(); ++i) {
+        // The corner cell never changes; hidden columns are not drawn.
+        if (i != 2 * (m_factorCount + 1) - 1 && !m_plots[i]->isHidden())
+            m_plots[i]->replot();
+    }
+}
+
+void DoeRegressionResultDlg::setLabelTexts(int changed, int idx)
+{
+    const int lc = labelColumn();
     QCustomPlot* top = m_plots.value(lc);
     QCustomPlot* bottom = m_plots.value(m_factorCount + 1 + lc);
     top->yAxis->setLabel(QString("%6\n%1\ncon:[%2,%3](red)\npre:[%4 ,%5](blue)")
@@ -482,8 +497,6 @@ void DoeRegressionResultDlg::refreshCells(int changed, int idx)
                              .arg(gArg(m_predictionUpper[changed].value(idx)))
                              .arg(m_responses.value(m_modelIndex)));
     bottom->yAxis->setLabel(QString("Desirability\n%1\n\n").arg(gArg(m_desirabilityProfiles[changed].value(idx))));
-    top->replot();
-    bottom->replot();
 }
 
 void DoeRegressionResultDlg::slot_conAndPreDisplay()
