@@ -271,3 +271,38 @@ TEST(TableClear, EmptiesColumnsRowsAndBookkeeping)
     EXPECT_TRUE(t.invalidRows().isEmpty());
     EXPECT_EQ(t.paramDefinitions().size(), 1);
 }
+
+#include "DoeBussinessApi.h"
+#include "tst_facade_access.h"
+
+// Without a design table the table operations refuse with one message and touch no output.
+TEST(TableFacadeGuards, MissingTableIsReportedNotDereferenced)
+{
+    DoeBussinessApi api;
+    DoeTableManager*& table = DoeBussinessApiTestAccess::table(api);
+    delete table;
+    table = nullptr;
+    QString err;
+    QVector<QString> out{"keep"};
+    QString value = "1";
+    EXPECT_FALSE(api.getTableDataByRow(0, out, err));
+    EXPECT_FALSE(api.setSingleData(0, 0, value, err));
+    EXPECT_FALSE(api.deleteTableRow(0, err));
+    EXPECT_FALSE(api.moveTableRow(0, 1, err));
+    EXPECT_FALSE(api.saveDoeTableByPath("unused.csv", err));
+    EXPECT_FALSE(api.saveZelBatchSimFile("unused.csv", err));
+    EXPECT_FALSE(api.genDoeTableFromCustomDesign_CheckInvalidRow(err));
+    EXPECT_EQ(err, QString("Table doesn't exist\n").repeated(7));
+    int rows = -3;
+    int cols = -3;
+    api.getTableSize(rows, cols);
+    api.getColumnNameVector(out);
+    api.getColumnNameUnitVector(out);
+    api.clearTableAndRegressionData();
+    EXPECT_EQ(rows, -3);
+    EXPECT_EQ(out, QVector<QString>{"keep"});
+    // Make Table brings a table back.
+    api.genDoeTableFromCustomDesign_Preparation();
+    api.getTableSize(rows, cols);
+    EXPECT_EQ(rows, 0);
+}
