@@ -128,9 +128,9 @@ bool CSVRecordReader::next(QString& record)
 
 QString CSVHelper::decodeFileText(const QByteArray& bytes)
 {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
-    return QString::fromUtf8(bytes);
+    // The pointer-and-size form keeps NUL bytes; the QByteArray overload would stop at the first.
+    const int skip = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    return QString::fromUtf8(bytes.constData() + skip, bytes.size() - skip);
 }
 
 }  // namespace tk

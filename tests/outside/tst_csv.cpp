@@ -109,6 +109,9 @@ TEST(CsvDecoding, ByteOrderMarkIsDroppedAndBadUtf8DoesNotFail)
 {
     EXPECT_EQ(CSVHelper::decodeFileText(QByteArray("\xEF\xBB\xBF# m")), "# m");
     EXPECT_FALSE(CSVHelper::decodeFileText(QByteArray("\xFF\xFE\x80x")).isEmpty());
+    // NUL bytes are kept, with and without a byte-order mark.
+    EXPECT_EQ(CSVHelper::decodeFileText(QByteArray("a\0b", 3)).size(), 3);
+    EXPECT_EQ(CSVHelper::decodeFileText(QByteArray("\xEF\xBB\xBF" "a\0b", 6)).size(), 3);
 }
 
 // Property: any list of fields written as records and read back gives the same fields, whatever
