@@ -219,6 +219,7 @@ void DoeMonteCarloEditWidget::initUI()
 {
     m_form->lineEdit->setValidator(new QDoubleValidator(this));
     m_form->tableWidget_response->verticalHeader()->hide();
+    m_form->tableWidget_response->horizontalHeader()->hide();
     m_form->tableWidget_sequence->verticalHeader()->hide();
     m_form->tableWidget_limit->verticalHeader()->hide();
 }

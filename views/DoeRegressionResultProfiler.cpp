@@ -296,6 +296,10 @@ QCustomPlot* DoeRegressionResultDlg::makeCell(int row, int col)
         plot->xAxis->setLabel(QString());
         hideAxisDecor(plot->xAxis);
         if (labelCol) {
+            // Five lines of current values go into this label: a smaller font keeps them inside the cell.
+            QFont small = plot->yAxis->labelFont();
+            small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
+            plot->yAxis->setLabelFont(small);
             plot->yAxis->setLabel(QString("%1\n\n").arg(m_responses.value(m_modelIndex)));
         } else {
             plot->yAxis->setLabel(QString());

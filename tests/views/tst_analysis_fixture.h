@@ -43,7 +43,7 @@ struct Fitted {
     QString message;
 
     // Writes the table (with or without the categorical column) and loads it.
-    bool load(bool withCategorical, bool flatResponse = false)
+    bool load(bool withCategorical, bool flatResponse = false, double noise = 1.0)
     {
         path = dir.filePath(withCategorical ? "cat.csv" : "cont.csv");
         QFile f(path);
@@ -56,7 +56,7 @@ struct Fitted {
         for (double A : {10.0, 12.5, 15.0, 17.5, 20.0}) {
             for (double B : {-1.0, -0.5, 0.0, 0.5, 1.0}) {
                 for (const QString& L : levels) {
-                    const double y = flatResponse ? 5.0 : knownY(A, B, L) + disturbance(i++);
+                    const double y = flatResponse ? 5.0 : knownY(A, B, L) + noise * disturbance(i++);
                     out << A << "," << B << ",";
                     if (withCategorical)
                         out << L << ",";
@@ -89,9 +89,9 @@ struct Fitted {
     }
 
     // Full quadratic fit of the two continuous factors (and the categorical one when asked).
-    bool fitAll(bool withCategorical, bool flatResponse = false)
+    bool fitAll(bool withCategorical, bool flatResponse = false, double noise = 1.0)
     {
-        if (!load(withCategorical, flatResponse))
+        if (!load(withCategorical, flatResponse, noise))
             return false;
         if (!prepare(withCategorical ? QStringList{"A", "B", "C"} : QStringList{"A", "B"}))
             return false;

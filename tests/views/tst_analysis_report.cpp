@@ -1,6 +1,7 @@
 #include "DoeMonteCarloResTableDlg.h"
 #include "DoeRegressionResultDlg.h"
 #include "DoeSensitivityWidget.h"
+#include "DoeStepwiseModelDlg.h"
 #include "tst_analysis_fixture.h"
 #include "widget_test_helpers.h"
 
@@ -367,4 +368,49 @@ TEST(MonteCarloTableDlg, SetDataFillsReadOnlyCells)
     EXPECT_EQ(d.table()->item(0, 1)->text(), "2");
     EXPECT_EQ(d.table()->item(1, 1), nullptr);
     EXPECT_FALSE(d.table()->item(0, 0)->flags() & Qt::ItemIsEditable);
+}
+
+// Renders the windows a user sees into PNG files when VARISTRA_SHOTS_DIR names a folder.
+TEST_F(Report, ScreenshotsForVisualReview)
+{
+    const QString dir = qEnvironmentVariable("VARISTRA_SHOTS_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "set VARISTRA_SHOTS_DIR to write the screenshots";
+    // A hundred times the usual disturbance, so the bands have a visible width.
+    ASSERT_TRUE(fit.fitAll(false, false, 100.0)) << fit.message.toStdString();
+    dlg.reset(new DoeRegressionResultDlg(fit.api.get(), 0, nullptr));
+    ASSERT_TRUE(dlg->initialize());
+    DoeStepwiseModelDlg stepwise(fit.api.get(), nullptr);
+    stepwise.resize(760, 700);
+    stepwise.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&stepwise));
+    stepwise.grab().save(dir + "/stepwise.png");
+
+    dlg->resize(1400, 900);
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    // Drag factor B's setting and the top desirability point, as a user would.
+    QCustomPlot* b = cell(0, 1);
+    const int y = b->yAxis->coordToPixel((b->yAxis->range().lower + b->yAxis->range().upper) / 2);
+    QTest::mousePress(b, Qt::LeftButton, Qt::NoModifier, QPoint(b->xAxis->coordToPixel(0.0), y));
+    QMouseEvent move(QEvent::MouseMove, QPoint(b->xAxis->coordToPixel(-0.6), y), Qt::LeftButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(b, &move);
+    QTest::mouseRelease(b, Qt::LeftButton, Qt::NoModifier, QPoint(b->xAxis->coordToPixel(-0.6), y));
+    dlg->findChild<QPushButton*>("pushButton_monte_carlo_simulate")->click();
+    auto* sens = dlg->findChild<DoeSensitivityWidget*>();
+    ASSERT_NE(sens, nullptr);
+    sens->findChild<QPushButton*>("pushButton_apply")->click();
+    QTest::qWait(50);
+    QWidget* page = dlg->scrollArea()->widget();
+    page->grab().save(dir + "/report_whole.png");
+    QWidget* profiler = cell(0, 0)->parentWidget();
+    profiler->grab().save(dir + "/profiler_after_drag.png");
+    dlg->actualByPredictedPlot()->grab().save(dir + "/actual_by_predicted.png");
+    if (auto* h = dlg->findChild<QCustomPlot*>("monte_carlo_histogram"))
+        h->parentWidget()->grab().save(dir + "/monte_carlo_histogram.png");
+    if (auto* t = dlg->findChild<QTableWidget*>("monte_carlo_result_table"))
+        t->grab().save(dir + "/monte_carlo_table.png");
+    sens->grab().save(dir + "/sensitivity.png");
+    dlg->grab().save(dir + "/report_window.png");
 }
