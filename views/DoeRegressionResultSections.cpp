@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QTableWidget>
 #include <QtConcurrent/QtConcurrentRun>
 #include <qcustomplot.h>
@@ -76,6 +77,8 @@ bool DoeRegressionResultDlg::runBusy(const QString& label, const std::function<v
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(400);
     progress.setCancelButton(nullptr);
+    // Quick runs finish before the dialog would show; longer ones get it after 400 ms.
+    QTimer::singleShot(400, &progress, SLOT(show()));
     QFutureWatcher<void> watcher;
     QEventLoop loop;
     connect(&watcher, SIGNAL(finished()), &loop, SLOT(quit()));

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -105,6 +106,8 @@ void DoeSensitivityWidget::slotButtonApply()
         progress.setWindowModality(Qt::WindowModal);
         progress.setMinimumDuration(400);
         progress.setCancelButton(nullptr);
+        // Quick runs finish before the dialog would show; longer ones get it after 400 ms.
+        QTimer::singleShot(400, &progress, SLOT(show()));
         doeBussiness::DoeBussinessApi* facade = m_facade;
         const int n = m_sampleSize, m = m_m, slot = m_modelIndex;
         QFutureWatcher<bool> watcher;

@@ -8,7 +8,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -413,4 +416,29 @@ TEST_F(Report, ScreenshotsForVisualReview)
         t->grab().save(dir + "/monte_carlo_table.png");
     sens->grab().save(dir + "/sensitivity.png");
     dlg->grab().save(dir + "/report_window.png");
+}
+
+TEST_F(Report, LongSimulationShowsProgressAndKeepsPainting)
+{
+    build(false);
+    auto* runs = dlg->findChild<QSpinBox*>("spinBox");
+    ASSERT_NE(runs, nullptr);
+    runs->setValue(1000000);
+    QPair<int, double> n;
+    fit.api->getMonteCarloNum(0, n);
+    ASSERT_EQ(n.first, 1000000);
+    bool progressSeen = false;
+    int ticks = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        ++ticks;
+        for (QProgressDialog* p : dlg->findChildren<QProgressDialog*>())
+            progressSeen |= p->isVisible();
+    });
+    poll.start(20);
+    dlg->findChild<QPushButton*>("pushButton_monte_carlo_simulate")->click();
+    poll.stop();
+    EXPECT_GT(ticks, 5);  // the event loop kept running while the runs were simulated
+    EXPECT_TRUE(progressSeen);
+    EXPECT_EQ(dlg->monteCarloWidgets().size(), 3);
 }
