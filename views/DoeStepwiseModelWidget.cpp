@@ -296,8 +296,13 @@ int DoeStepwiseModelWidget::runSteps()
     const int params = m_paramNames.size();
     while (!m_stop) {
         const bool changed = m_facade->stepwiseStepCombine(m_modelIndex);
-        const StepwiseSnapshot snap = readSnapshot(m_facade, params, m_modelIndex);
-        QMetaObject::invokeMethod(this, [this, snap]() { showSnapshot(snap); }, Qt::QueuedConnection);
+        StepwiseSnapshot snap = readSnapshot(m_facade, params, m_modelIndex);
+        {
+            std::lock_guard<std::mutex> lock(m_stepMutex);
+            m_latestStep = std::move(snap);
+            m_latestStepFresh = true;
+        }
+        QMetaObject::invokeMethod(this, [this]() { showLatestStep(); }, Qt::QueuedConnection);
         if (!changed)
             break;
     }
@@ -334,6 +339,19 @@ StepwiseSnapshot DoeStepwiseModelWidget::readSnapshot(const DoeBussinessApi* fac
     facade->getTableFactorConvertedDataForRegression(rows);
     s.rows = rows.size();
     return s;
+}
+
+void DoeStepwiseModelWidget::showLatestStep()
+{
+    StepwiseSnapshot snap;
+    {
+        std::lock_guard<std::mutex> lock(m_stepMutex);
+        if (!m_latestStepFresh)
+            return;
+        snap = m_latestStep;
+        m_latestStepFresh = false;
+    }
+    showSnapshot(snap);
 }
 
 void DoeStepwiseModelWidget::refresh()

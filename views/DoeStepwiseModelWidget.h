@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <mutex>
 
 
 class QCheckBox;
@@ -89,6 +90,7 @@ private:
     int runSteps();
     void refresh();
     void showSnapshot(const StepwiseSnapshot& snap);
+    void showLatestStep();
     void showSetting();
     void applySettingField(int field, double value);
     void sendFlagsFromBoxes(int forceEntered);
@@ -101,6 +103,10 @@ private:
     QFutureWatcher<int> m_watcher;
     QFuture<int> m_future;
     std::atomic<bool> m_stop{false};
+    // Statistics of the last step the worker finished, handed over under the mutex.
+    std::mutex m_stepMutex;
+    StepwiseSnapshot m_latestStep;
+    bool m_latestStepFresh = false;
     int m_modelIndex = 0;
 };
 
