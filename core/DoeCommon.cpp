@@ -63,7 +63,8 @@ bool DoeCommon::getTDistributionValue(double p, unsigned int df, double& value)
 {
     initTDistributionValueMap();
     const auto levelIt = s_t_distribution_value_map.constFind(p);
-    if (levelIt == s_t_distribution_value_map.constEnd())
+    // NaN compares neither below nor above any key, so check the match itself.
+    if (levelIt == s_t_distribution_value_map.constEnd() || levelIt.key() != p)
         return false;
     unsigned int key = df;
     if (df > 40) {
@@ -178,12 +179,21 @@ int DoeCommon::getLeftAndRightInfo(const QString& left, const QString& right, do
 {
     if (left.isEmpty() && right.isEmpty())
         return 0;
-    if (left.isEmpty())
-        return getDoubleFromQString(right, r) ? 1 : -1;
-    if (right.isEmpty())
-        return getDoubleFromQString(left, l) ? 2 : -1;
     double lv = 0.0;
     double rv = 0.0;
+    // Outputs are only written for the sides that are given and numbers.
+    if (left.isEmpty()) {
+        if (!getDoubleFromQString(right, rv))
+            return -1;
+        r = rv;
+        return 1;
+    }
+    if (right.isEmpty()) {
+        if (!getDoubleFromQString(left, lv))
+            return -1;
+        l = lv;
+        return 2;
+    }
     if (!getDoubleFromQString(left, lv) || !getDoubleFromQString(right, rv))
         return -1;
     l = lv;
@@ -250,16 +260,21 @@ void DoeCommon::sortQStringListByNumber(QStringList& l)
     l = byValue.values();
 }
 
-void DoeCommon::_correctRepeatedValue(const QString& name, QMap<QString, int>& used, QVector<QString>& out)
+void DoeCommon::_correctRepeatedValue(const QString& name, QMap<QString, int>& used,
+                                      QHash<QString, QString>& jumps, QVector<QString>& out)
 {
-    // Iterative form of "try name, else name_<count+1> by the same rule".
+    // A taken name keeps the count 1, so the candidates of a name form the chain name, name_2,
+    // name_2_2, ...; `jumps` remembers how far along a chain every candidate is taken.
     QString candidate = name;
-    for (;;) {
-        const auto it = used.constFind(candidate);
-        if (it == used.constEnd())
-            break;
-        candidate = QStringLiteral("%1_%2").arg(candidate).arg(it.value() + 1);
+    QVector<QString> visited;
+    while (used.contains(candidate)) {
+        visited.append(candidate);
+        const auto it = jumps.constFind(candidate);
+        candidate = it != jumps.constEnd() ? it.value()
+                                           : QStringLiteral("%1_%2").arg(candidate).arg(used.value(candidate) + 1);
     }
+    for (const QString& v : qAsConst(visited))
+        jumps.insert(v, candidate);
     out.append(candidate);
     used.insert(candidate, 1);
 }
@@ -271,10 +286,11 @@ void DoeCommon::correctVecRepeatedValue(QVector<QString>& names)
             names[i] = QStringLiteral("Column_%1").arg(i + 1);
     }
     QMap<QString, int> used;
+    QHash<QString, QString> jumps;
     QVector<QString> out;
     out.reserve(names.size());
     for (const QString& name : qAsConst(names))
-        _correctRepeatedValue(name, used, out);
+        _correctRepeatedValue(name, used, jumps, out);
     names = out;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Static helpers shared across the system: parsing of cell texts, list helpers, term comparison,
 // unique column names, random variates, a small Student t table and prediction sample grids.
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -50,7 +51,8 @@ public:
 private:
     static void initTDistributionValueMap();
     static QMap<QString, int> myQStringListValueCount(const QStringList& l);
-    static void _correctRepeatedValue(const QString& name, QMap<QString, int>& used, QVector<QString>& out);
+    static void _correctRepeatedValue(const QString& name, QMap<QString, int>& used, QHash<QString, QString>& jumps,
+                                      QVector<QString>& out);
 
     static QMap<double, QMap<unsigned int, double>> s_t_distribution_value_map;
 };

@@ -1,7 +1,16 @@
 #pragma once
+// Top-level window: owns the one business facade every dialog borrows and offers the two
+// workflows, Custom Design and Fit Model, as menu actions.
 #include <QMainWindow>
 
 #include "plan_shell_global.h"
+
+class QAction;
+class QMenu;
+
+namespace doeBussiness {
+class DoeBussinessApi;
+}
 
 namespace doeUI {
 
@@ -9,11 +18,31 @@ class PLAN_SHELL_EXPORT DoeMainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
+    // `hostPointer` is the address of the host's own pointer to this window; it is nulled when
+    // the window is destroyed.
     explicit DoeMainWindow(DoeMainWindow** hostPointer);
     ~DoeMainWindow() override;
 
 private:
+    void initActions();
+    void initMenuBar();
+
+private slots:
+    void slotCustomDesign();
+    void slotFitModel();
+    void slotHelpReleaseNote();
+    void slotHelpAbout();
+
+private:
+    QMenu* m_doeMenu = nullptr;
+    QMenu* m_analyzeMenu = nullptr;
+    QMenu* m_helpMenu = nullptr;
+    QAction* m_customDesignAction = nullptr;
+    QAction* m_fitModelAction = nullptr;
+    QAction* m_releaseNotesAction = nullptr;
+    QAction* m_aboutAction = nullptr;
     DoeMainWindow** m_hostPointer = nullptr;
+    doeBussiness::DoeBussinessApi* m_bussinessApi = nullptr;
 };
 
 }  // namespace doeUI
