@@ -100,7 +100,7 @@ TEST(Facade, RandomOperationSequencesKeepTheStoresConsistent)
     auto pickIndex = [&] { return indices[gen() % (sizeof(indices) / sizeof(indices[0]))]; };
 
     DoeBussinessApi api;
-    for (int step = 0; step < 4000; ++step) {
+    for (int step = 0; step < 2000; ++step) {
         QString err;
         switch (gen() % 9) {
         case 0: {
