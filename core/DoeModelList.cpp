@@ -11,10 +11,12 @@ bool hasForeignAttributes(const DoeDesignModel& m) { return (m.attributes & ~Mod
 DoeModelList::DoeModelList()
 {
     m_terms.push_back(std::make_unique<DoeDesignModel>(DoeDesignModel::intercept()));
+    countKey(*m_terms.back(), 1);
     m_interceptIndex = 0;
 }
 
-DoeModelList::DoeModelList(const DoeModelList& other) : m_interceptIndex(other.m_interceptIndex)
+DoeModelList::DoeModelList(const DoeModelList& other)
+    : m_keyCounts(other.m_keyCounts), m_interceptIndex(other.m_interceptIndex)
 {
     m_terms.reserve(other.m_terms.size());
     for (const auto& t : other.m_terms)
@@ -32,8 +34,31 @@ DoeModelList& DoeModelList::operator=(const DoeModelList& other)
 
 DoeModelList::~DoeModelList() = default;
 
+QString DoeModelList::termKey(const DoeDesignModel& m)
+{
+    QStringList sorted = m.terms;
+    sorted.sort();
+    // Each name is prefixed by its length, so no two different multisets share a key.
+    QString key;
+    for (const QString& name : qAsConst(sorted))
+        key += QString::number(name.size()) + QLatin1Char(':') + name;
+    return key;
+}
+
+void DoeModelList::countKey(const DoeDesignModel& m, int delta)
+{
+    const QString key = termKey(m);
+    const int n = m_keyCounts.value(key) + delta;
+    if (n > 0)
+        m_keyCounts.insert(key, n);
+    else
+        m_keyCounts.remove(key);
+}
+
 int DoeModelList::indexOf(const DoeDesignModel& m) const
 {
+    if (!m_keyCounts.contains(termKey(m)))
+        return -1;
     for (size_t i = 0; i < m_terms.size(); ++i) {
         if (*m_terms[i] == m)
             return static_cast<int>(i);
@@ -52,7 +77,7 @@ QList<DoeDesignModel> DoeModelList::terms() const
 
 bool DoeModelList::add(DoeDesignModel& m, QString& err)
 {
-    if (indexOf(m) >= 0) {
+    if (m_keyCounts.contains(termKey(m))) {
         err += QStringLiteral("Invalid variable\n");
         return false;
     }
@@ -61,6 +86,7 @@ bool DoeModelList::add(DoeDesignModel& m, QString& err)
         return false;
     }
     m_terms.push_back(std::make_unique<DoeDesignModel>(m));
+    countKey(m, 1);
     return true;
 }
 
@@ -72,6 +98,7 @@ bool DoeModelList::addIntercept(DoeDesignModel& m, QString& err)
     }
     m_interceptIndex = size();
     m_terms.push_back(std::make_unique<DoeDesignModel>(m));
+    countKey(m, 1);
     return true;
 }
 
@@ -89,7 +116,9 @@ bool DoeModelList::set(int idx, DoeDesignModel& m, QString& err)
             m = stored;
             return false;
         }
+        countKey(stored, -1);
         stored = m;
+        countKey(stored, 1);
         return true;
     }
     if (hasForeignAttributes(m)) {
@@ -97,12 +126,14 @@ bool DoeModelList::set(int idx, DoeDesignModel& m, QString& err)
         m = stored;
         return false;
     }
-    if (!(m == stored) && indexOf(m) >= 0) {
+    if (!(m == stored) && m_keyCounts.contains(termKey(m))) {
         err += QStringLiteral("Invalid variable\n");
         m = stored;
         return false;
     }
+    countKey(stored, -1);
     stored = m;
+    countKey(stored, 1);
     return true;
 }
 
@@ -116,9 +147,11 @@ bool DoeModelList::remove(int idx, QString& err)
         --m_interceptIndex;
     else if (idx == m_interceptIndex)
         m_interceptIndex = -1;
+    countKey(*m_terms[static_cast<size_t>(idx)], -1);
     m_terms.erase(m_terms.begin() + idx);
     if (m_terms.empty()) {
         m_terms.push_back(std::make_unique<DoeDesignModel>(DoeDesignModel::intercept()));
+        countKey(*m_terms.back(), 1);
         m_interceptIndex = 0;
     }
     return true;
@@ -137,6 +170,7 @@ bool DoeModelList::get(int idx, DoeDesignModel& out, QString& err) const
 void DoeModelList::clear()
 {
     m_terms.clear();
+    m_keyCounts.clear();
     m_interceptIndex = -1;
 }
 

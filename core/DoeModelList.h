@@ -1,6 +1,7 @@
 #pragma once
 // Ordered list of model terms with the position of the intercept term. No two terms are equal
 // (same names, same counts); every term carries attributes 0 or ModelAttr_RsmContinuous.
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -38,7 +39,13 @@ public:
     QList<DoeDesignModel> terms() const;
 
 private:
+    // Order-free key of a term: two terms are equal exactly when their keys are, so membership
+    // is a hash lookup instead of a comparison with every stored term.
+    static QString termKey(const DoeDesignModel& m);
+    void countKey(const DoeDesignModel& m, int delta);
+
     std::vector<std::unique_ptr<DoeDesignModel>> m_terms;
+    QHash<QString, int> m_keyCounts;
     int m_interceptIndex = -1;
 };
 

@@ -304,6 +304,17 @@ TEST(ModelList, SetRules)
     EXPECT_TRUE(list.set(1, m, err));
     EXPECT_EQ(shown(list), (QStringList{"Intercept", "C*A", "B"}));
     EXPECT_FALSE(list.terms().first().necessary);
+
+    // A replaced or removed term no longer blocks its name; the replacement does.
+    err.clear();
+    DoeDesignModel again = term({"A"});
+    EXPECT_TRUE(list.add(again, err));
+    DoeDesignModel ac = term({"A", "C"});
+    EXPECT_FALSE(list.add(ac, err));
+    ASSERT_TRUE(list.remove(1, err));
+    EXPECT_TRUE(list.add(ac, err));
+    EXPECT_EQ(list.indexOf(term({"C", "A"})), 3);
+    EXPECT_EQ(err, QStringLiteral("Invalid variable\n"));
 }
 
 TEST(ModelList, RemoveAndGetOutOfRange)
