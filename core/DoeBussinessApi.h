@@ -93,13 +93,15 @@ public:
     bool loadDoeTableByPath(const QString& path, QString& err);
     bool saveDoeTableByPath(const QString& path, QString& err) const;
     // Lines of a factor or response file that cannot be used are skipped; the overloads taking
-    // `skippedLines` receive their 1-based line numbers (DoeFileManager::skippedLinesText formats them).
+    // `skippedLines` receive their 1-based line numbers, which skippedLinesText turns into
+    // "line %1: fail to read\n" texts for the user.
     bool loadFactorByPath(const QString& path, QString& err);
     bool loadFactorByPath(const QString& path, QList<int>& skippedLines, QString& err);
     bool saveFactorByPath(const QString& path, QString& err) const;
     bool loadResponseByPath(const QString& path, QString& err);
     bool loadResponseByPath(const QString& path, QList<int>& skippedLines, QString& err);
     bool saveResponseByPath(const QString& path, QString& err) const;
+    static QString skippedLinesText(const QList<int>& skippedLines);
     bool loadZelParamDefFile(const QString& path, bool factorsOnly, QString& err);
     bool saveZelBatchSimFile(const QString& path, QString& err);
     bool loadZelSimResultFile(const QString& path, QString& err);

@@ -279,6 +279,11 @@ bool DoeBussinessApi::saveResponseByPath(const QString& path, QString& err) cons
     return m_fileManager->saveResponseByPath(path, *m_customDesignManager, err);
 }
 
+QString DoeBussinessApi::skippedLinesText(const QList<int>& skippedLines)
+{
+    return DoeFileManager::skippedLinesText(skippedLines);
+}
+
 bool DoeBussinessApi::loadZelParamDefFile(const QString& path, bool factorsOnly, QString& err)
 {
     if (!m_customDesignManager || !m_fileManager) {

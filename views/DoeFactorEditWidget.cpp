@@ -338,9 +338,10 @@ void DoeFactorEditWidget::loadWith(bool parameterDefinition)
     {
         QSignalBlocker block(m_ui->tableWidget);
         QString message;
+        QList<int> skipped;
         const bool ok = parameterDefinition ? m_api->loadZelParamDefFile(path, true, message)
-                                            : m_api->loadFactorByPath(path, message);
-        showWarningBox(this, ok ? QStringLiteral("Success\n") : message);
+                                            : m_api->loadFactorByPath(path, skipped, message);
+        showWarningBox(this, ok ? QStringLiteral("Success\n") + DoeBussinessApi::skippedLinesText(skipped) : message);
     }
     setDataToUI();
 }

@@ -269,8 +269,9 @@ void DoeResponseEditWidget::onClickedLoad()
     {
         QSignalBlocker block(m_ui->tableWidget);
         QString message;
-        const bool ok = m_api->loadResponseByPath(path, message);
-        showWarningBox(this, ok ? QStringLiteral("Success\n") : message);
+        QList<int> skipped;
+        const bool ok = m_api->loadResponseByPath(path, skipped, message);
+        showWarningBox(this, ok ? QStringLiteral("Success\n") + DoeBussinessApi::skippedLinesText(skipped) : message);
     }
     setDataToUI();
 }

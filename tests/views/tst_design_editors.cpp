@@ -306,6 +306,17 @@ TEST_F(EditorFixture, ResponseFilesRoundTrip)
     EXPECT_EQ(box->text, "Success\n");
     ASSERT_EQ(table->rowCount(), 2);
     EXPECT_EQ(table->item(1, 2)->text(), "NA");
+
+    // A line that cannot be read is skipped, and the success box says which one.
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("Broken,not a goal\n");
+    f.close();
+    answerNextFileDialog(path);
+    box = answerNextBox();
+    child<QPushButton>(&w, "pushButton_load")->click();
+    EXPECT_EQ(box->text, "Success\nline 4: fail to read\n");
+    EXPECT_EQ(table->rowCount(), 2);
 }
 
 TEST_F(EditorFixture, ModelEstimabilityMenu)
