@@ -89,6 +89,8 @@ private:
     void setMarker(int row, int column, double x);
     void refreshCells(int changedFactor, int index);
     void setLabelTexts(int changedFactor, int index);
+    // Gives both cells of the label column the same left margin, so their x axes line up.
+    void alignLabelColumn();
     void refreshEntryFields();
     void buildEntryRow();
     int cellColumn(QCustomPlot* plot, int& row) const;

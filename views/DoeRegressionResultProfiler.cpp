@@ -236,6 +236,7 @@ bool DoeRegressionResultDlg::buildProfiler()
         for (int col = 0; col <= m_factorCount; ++col)
             fillCell(row, col);
     }
+    alignLabelColumn();
     const int width = m_usedFactorCount * 200 + 280;
     const int height = m_responseRowCount * 200 + 230;
     container->setMinimumSize(width, height);
@@ -485,6 +486,27 @@ void DoeRegressionResultDlg::refreshCells(int changed, int idx)
         // The corner cell never changes; hidden columns are not drawn.
         if (i != 2 * (m_factorCount + 1) - 1 && !m_plots[i]->isHidden())
             m_plots[i]->replot();
+    }
+    alignLabelColumn();
+}
+
+void DoeRegressionResultDlg::alignLabelColumn()
+{
+    const int lc = labelColumn();
+    if (lc >= m_factorCount)
+        return;
+    QCustomPlot* cells[2] = {m_plots.value(lc), m_plots.value(m_factorCount + 1 + lc)};
+    if (!cells[0] || !cells[1])
+        return;
+    // Margins are those of the latest replot. The margin only grows, so the axes do not jump while a setting is dragged.
+    const int left = std::max(cells[0]->axisRect()->margins().left(), cells[1]->axisRect()->margins().left());
+    for (QCustomPlot* plot : cells) {
+        QMargins m = plot->axisRect()->minimumMargins();
+        if (m.left() >= left)
+            continue;
+        m.setLeft(left);
+        plot->axisRect()->setMinimumMargins(m);
+        plot->replot();
     }
 }
 

@@ -180,6 +180,8 @@ TEST_F(Report, SettingsFromEntryFieldsAndBadInput)
     // Setting above the last grid value uses the last profile point.
     EXPECT_TRUE(dlg->changeSetting(0, 1, 1e9));
     EXPECT_DOUBLE_EQ(dlg->settings()[1], 1.0);
+    // The label column's two cells keep their x axes in line whatever their labels say.
+    EXPECT_EQ(cell(0, 0)->axisRect()->left(), cell(1, 0)->axisRect()->left());
 }
 
 TEST_F(Report, MouseClickDragAndWheel)
