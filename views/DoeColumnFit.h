@@ -1,8 +1,6 @@
 #pragma once
 // Column widths for data tables: whole headers and values visible, and no sideways scrolling where
 // the table's own width can hold every column.
-#include "plan_views_global.h"
-
 #include <QObject>
 #include <QVector>
 
@@ -12,13 +10,13 @@ namespace doeUI {
 
 // Sizes each column to its header and values, at least the default section width; values longer than
 // `maxValueWidth` pixels are cut there, headers never are.
-PLAN_VIEWS_EXPORT void fitColumnsToHeaderAndValues(QTableView* table, int maxValueWidth = 320);
+void fitColumnsToHeaderAndValues(QTableView* table, int maxValueWidth = 320);
 
 // Keeps a table's columns filling its visible width: every column gets its header and value width,
 // spare width goes to `elastic` (or is shared evenly when it is -1), and when the columns do not fit,
 // `elastic` gives up width down to `elasticMinimum`, its texts elided in the middle. Refits whenever
 // the table is resized; call fit() after the contents change. Owned by the table.
-class PLAN_VIEWS_EXPORT DoeColumnFitter : public QObject
+class DoeColumnFitter : public QObject
 {
 public:
     DoeColumnFitter(QTableView* table, int elastic = -1, int elasticMinimum = 120);
