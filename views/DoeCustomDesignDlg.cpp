@@ -1,6 +1,7 @@
 #include "DoeCustomDesignDlg.h"
 
 #include "DoeBussinessApi.h"
+#include "DoeColumnFit.h"
 #include "DoeNumberInputDlg.h"
 #include "DoeTableDlg.h"
 #include "ui_DoeCustomDesignDlg.h"
@@ -169,6 +170,7 @@ void DoeCustomDesignDlg::setDataToUI_DesignAndEvaluation()
             table->setItem(r, c, new QTableWidgetItem(c < values.size() ? values[c] : QString()));
     }
     table->setHorizontalHeaderLabels(QStringList(names.begin(), names.end()));
+    fitColumnsToHeaderAndValues(table);
 }
 
 void DoeCustomDesignDlg::initConnection()

@@ -8,6 +8,9 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace doeUI {
 
@@ -72,6 +75,26 @@ void DoeStepwiseModelDlg::slotStepwiseRun(int modelIndex)
     report->setAttribute(Qt::WA_DeleteOnClose);
     m_reports[modelIndex] = report;
     report->show();
+}
+
+void DoeStepwiseModelDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_widenedForTables)
+        return;
+    m_widenedForTables = true;
+    // With the fonts in use the tables may need more than the form's width; open wide enough to show
+    // every statistic and parameter whole, within the screen.
+    int missing = 0;
+    for (DoeStepwiseModelWidget* w : m_widgets)
+        missing = std::max(missing, w->tableShortfall());
+    if (missing <= 0)
+        return;
+    int width = this->width() + missing;
+    if (QScreen* s = screen())
+        width = std::min(width, s->availableGeometry().width());
+    if (width > this->width())
+        resize(width, height());
 }
 
 void DoeStepwiseModelDlg::closeEvent(QCloseEvent* event)

@@ -42,6 +42,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void initUI() override;
     void setDataToUI() override;
     void initConnection() override;
@@ -52,6 +53,7 @@ private:
     QList<DoeStepwiseModelWidget*> m_widgets;
     // Guarded: a report closed by the user deletes itself.
     QMap<int, QPointer<DoeRegressionResultDlg>> m_reports;
+    bool m_widenedForTables = false;
 };
 
 }  // namespace doeUI

@@ -2,6 +2,7 @@
 #include "ui_DoeStepwiseModelWidget.h"
 
 #include "DoeBussinessApi.h"
+#include "DoeColumnFit.h"
 #include "DoeRegressionResultDlg.h"
 
 #include <QCheckBox>
@@ -11,6 +12,9 @@
 #include <QMessageBox>
 #include <QSignalBlocker>
 #include <QtConcurrent/QtConcurrentRun>
+
+#include <algorithm>
+#include <cmath>
 
 namespace doeUI {
 
@@ -33,6 +37,12 @@ QTableWidgetItem* centredItem(const QString& text)
 QString num(double v)
 {
     return QString("%1").arg(v, 0, 'g');
+}
+
+// A statistic the step could not compute (no error degrees of freedom left) shows as an empty cell.
+QString cellNum(double v)
+{
+    return std::isfinite(v) ? num(v) : QString();
 }
 
 QWidget* centred(QCheckBox* box)
@@ -79,6 +89,11 @@ void DoeStepwiseModelWidget::stopAndWait()
         m_future.waitForFinished();
 }
 
+int DoeStepwiseModelWidget::tableShortfall() const
+{
+    return std::max(m_infoFit->shortfall(), m_estimatesFit->shortfall());
+}
+
 void DoeStepwiseModelWidget::initUI()
 {
     m_form->lineEdit_p_enter->setValidator(new QDoubleValidator(this));
@@ -87,6 +102,9 @@ void DoeStepwiseModelWidget::initUI()
     m_form->tableWidget_estimates->verticalHeader()->hide();
     m_form->tableWidget_estimates->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_form->tableWidget_total_info->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Statistics share the width evenly; a long parameter name gives way first, elided.
+    m_infoFit = new DoeColumnFitter(m_form->tableWidget_total_info);
+    m_estimatesFit = new DoeColumnFitter(m_form->tableWidget_estimates, 2);
 }
 
 void DoeStepwiseModelWidget::setDataToUI()
@@ -365,11 +383,12 @@ void DoeStepwiseModelWidget::showSnapshot(const StepwiseSnapshot& s)
 {
     QTableWidget* info = m_form->tableWidget_total_info;
     info->setRowCount(1);
-    const QStringList values = {num(s.sse), QString::number(s.dfe), num(s.rmse), num(s.rSquare), num(s.rSquareAdj),
-                                num(s.cp),  QString::number(s.p),   num(s.aicc), num(s.bicc)};
+    const QStringList values = {cellNum(s.sse), QString::number(s.dfe), cellNum(s.rmse),
+                                cellNum(s.rSquare), cellNum(s.rSquareAdj), cellNum(s.cp),
+                                QString::number(s.p), cellNum(s.aicc), cellNum(s.bicc)};
     for (int c = 0; c < values.size() && c < info->columnCount(); ++c)
         info->setItem(0, c, centredItem(values[c]));
-    info->resizeColumnsToContents();
+    m_infoFit->fit();
 
     QTableWidget* est = m_form->tableWidget_estimates;
     const int n = m_paramNames.size();
@@ -403,14 +422,16 @@ void DoeStepwiseModelWidget::showSnapshot(const StepwiseSnapshot& s)
         enter->setEnabled(locked == 0);
         lock->setEnabled(i != 0);
         const StepwiseSnapshot::Param p = i < s.params.size() ? s.params[i] : StepwiseSnapshot::Param();
-        est->setItem(i, 2, centredItem(m_paramNames[i]));
-        est->setItem(i, 3, centredItem(num(p.estimate)));
+        QTableWidgetItem* name = centredItem(m_paramNames[i]);
+        name->setToolTip(m_paramNames[i]);
+        est->setItem(i, 2, name);
+        est->setItem(i, 3, centredItem(cellNum(p.estimate)));
         est->setItem(i, 4, centredItem(QString::number(p.nDF)));
-        est->setItem(i, 5, centredItem(num(p.ss)));
-        est->setItem(i, 6, centredItem(num(p.fRatio)));
-        est->setItem(i, 7, centredItem(num(p.probF)));
+        est->setItem(i, 5, centredItem(cellNum(p.ss)));
+        est->setItem(i, 6, centredItem(cellNum(p.fRatio)));
+        est->setItem(i, 7, centredItem(cellNum(p.probF)));
     }
-    est->resizeColumnsToContents();
+    m_estimatesFit->fit();
     m_form->label_row->setText(QString::number(s.rows));
 }
 

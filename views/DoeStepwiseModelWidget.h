@@ -29,6 +29,8 @@ class doe_stepwise_model_widget;
 
 namespace doeUI {
 
+class DoeColumnFitter;
+
 // Everything the window shows about one step, read in one go so the automatic run can hand
 // finished steps to the GUI thread instead of the GUI reading the engine while it steps.
 struct StepwiseSnapshot {
@@ -56,6 +58,8 @@ public:
     bool isRunning() const;
     // Asks a running automatic run to stop and waits until its current step is done.
     void stopAndWait();
+    // Pixels the statistics and estimates tables lack to show all their columns whole.
+    int tableShortfall() const;
 
     static StepwiseSnapshot readSnapshot(const doeBussiness::DoeBussinessApi* facade, int parameterCount,
                                          int modelIndex);
@@ -108,6 +112,8 @@ private:
     StepwiseSnapshot m_latestStep;
     bool m_latestStepFresh = false;
     int m_modelIndex = 0;
+    DoeColumnFitter* m_infoFit = nullptr;
+    DoeColumnFitter* m_estimatesFit = nullptr;
 };
 
 }  // namespace doeUI

@@ -2,6 +2,7 @@
 
 #include "Custom_QFileDialog.h"
 #include "DoeBussinessApi.h"
+#include "DoeColumnFit.h"
 #include "DoeNormalModelDlg.h"
 #include "DoeNumberInputDlg.h"
 #include "ZelConsole.h"
@@ -105,6 +106,7 @@ void DoeTableDlg::setDataToUI()
             m_ui->tableWidget->setItem(r, c, new QTableWidgetItem(c < values.size() ? values[c] : QString()));
     }
     m_ui->tableWidget->setHorizontalHeaderLabels(QStringList(names.begin(), names.end()));
+    fitColumnsToHeaderAndValues(m_ui->tableWidget);
 }
 
 void DoeTableDlg::initConnection()
