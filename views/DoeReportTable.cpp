@@ -1,5 +1,7 @@
 #include "DoeReportTable.h"
 
+#include <cmath>
+
 #include <QFont>
 #include <QHeaderView>
 #include <QTableWidget>
@@ -33,7 +35,8 @@ QTableWidgetItem* header(const QString& text)
 
 QString number(double v)
 {
-    return QString("%1").arg(v, 0, 'g');
+    // A statistic without degrees of freedom has no value: its cell stays empty.
+    return std::isfinite(v) ? QString("%1").arg(v, 0, 'g') : QString();
 }
 
 QTableWidget* makeTable(int rows, int columns, QWidget* parent)

@@ -12,7 +12,7 @@ namespace report {
 QTableWidgetItem* item(const QString& text);
 QTableWidgetItem* label(const QString& text);   // grey background
 QTableWidgetItem* header(const QString& text);  // grey and bold
-QString number(double v);                       // 'g', six significant digits
+QString number(double v);                       // 'g', six significant digits; empty when not finite
 // Both headers hidden, every section stretched.
 QTableWidget* makeTable(int rows, int columns, QWidget* parent);
 
