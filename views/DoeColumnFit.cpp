@@ -36,7 +36,8 @@ DoeColumnFitter::DoeColumnFitter(QTableView* table, int elastic, int elasticMini
         m_table->setWordWrap(false);
         m_table->setTextElideMode(Qt::ElideMiddle);
     }
-    m_table->viewport()->installEventFilter(this);
+    m_viewport = m_table->viewport();
+    m_viewport->installEventFilter(this);
 }
 
 QVector<int> DoeColumnFitter::naturalWidths() const
@@ -91,7 +92,9 @@ void DoeColumnFitter::fit()
 
 bool DoeColumnFitter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_table->viewport() && event->type() == QEvent::Resize)
+    // The table is not asked for its viewport here: while the table is being destroyed its
+    // viewport still receives events, and the table is no longer a scroll area.
+    if (event->type() == QEvent::Resize && watched == m_viewport)
         fit();
     return QObject::eventFilter(watched, event);
 }

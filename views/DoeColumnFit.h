@@ -31,6 +31,7 @@ private:
     QVector<int> naturalWidths() const;
 
     QTableView* m_table;
+    QObject* m_viewport = nullptr;
     int m_elastic;
     int m_elasticMinimum;
     bool m_fitting = false;
