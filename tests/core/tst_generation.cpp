@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "DoeBussinessApi.h"
+#include "facade_test_helpers.h"
 
 using namespace doeBussiness;
+using testhelp::makeTable;
 
 namespace {
 
@@ -54,18 +56,6 @@ void addFactor(DoeBussinessApi& api, EDoeFactorRole role, const QStringList& val
     ASSERT_TRUE(api.addFactorData(role, values.size(), f, err)) << err.toStdString();
     f.values = values;
     ASSERT_TRUE(api.setFactorData(f.name, f, err)) << err.toStdString();
-}
-
-// Make Table with the given run order; returns false when step 2 reports invalid rows.
-bool makeTable(DoeBussinessApi& api, int runOrder, QString& err)
-{
-    DoeDesignAfterSetting after;
-    after.runOrder = runOrder;
-    api.setDoeDesignAfterSetting(after, err);
-    api.genDoeTableFromCustomDesign_Preparation();
-    const bool ok = api.genDoeTableFromCustomDesign_CheckInvalidRow(err);
-    api.genDoeTableFromCustomDesign_AfterCheck();
-    return ok;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "DoeBussinessApi.h"
+#include "facade_test_helpers.h"
 
 using namespace doeBussiness;
 
@@ -110,13 +111,8 @@ TEST_F(ZelFilesTest, MakeTableReportsAndDropsRowsOutsideTheDefinitions)
               || (row.at(0) == "3" && row.at(1) == "c")))
             invalid.append(r);
     }
-    DoeDesignAfterSetting keep;
-    keep.runOrder = 0;
-    m_api.setDoeDesignAfterSetting(keep, err);
-    m_api.genDoeTableFromCustomDesign_Preparation();
     QString check;
-    const bool ok = m_api.genDoeTableFromCustomDesign_CheckInvalidRow(check);
-    m_api.genDoeTableFromCustomDesign_AfterCheck();
+    const bool ok = testhelp::makeTable(m_api, 0, check);
     EXPECT_EQ(ok, invalid.isEmpty());
     if (!invalid.isEmpty()) {
         QString expected = "Found invalid row according to parameter defintion and the invalid row will be "

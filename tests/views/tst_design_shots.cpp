@@ -12,6 +12,7 @@
 #include "DoeStepwiseModelDlg.h"
 #include "DoeTableDlg.h"
 #include "ZelConsole.h"
+#include "facade_test_helpers.h"
 #include "widget_test_helpers.h"
 
 #include <QDir>
@@ -74,15 +75,10 @@ protected:
     void prepareFit()
     {
         QString msg;
-        DoeDesignAfterSetting keep;
-        keep.runOrder = 0;
-        ASSERT_TRUE(api.setDoeDesignAfterSetting(keep, msg));
         api.genModelForCustomDesign_RSM();
         ASSERT_TRUE(api.genDoeMinNum(msg)) << msg.toStdString();
         ASSERT_TRUE(api.genDoeTableForCustomDesign(msg)) << msg.toStdString();
-        api.genDoeTableFromCustomDesign_Preparation();
-        api.genDoeTableFromCustomDesign_CheckInvalidRow(msg);
-        api.genDoeTableFromCustomDesign_AfterCheck();
+        testhelp::makeTable(api, 0, msg);
         int rows = 0;
         int cols = 0;
         api.getTableSize(rows, cols);

@@ -4,6 +4,7 @@
 #include "DoeNormalModelDlg.h"
 #include "DoeTableDlg.h"
 #include "ZelConsole.h"
+#include "facade_test_helpers.h"
 #include "widget_test_helpers.h"
 
 #include <QLabel>
@@ -34,15 +35,10 @@ struct TableFixture : ::testing::Test {
         ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
         DoeDesignResponse r;
         ASSERT_TRUE(api.addResponseData(EDoeResponseGoal::Maximize, r, msg));
-        DoeDesignAfterSetting keep;
-        keep.runOrder = 0;
-        ASSERT_TRUE(api.setDoeDesignAfterSetting(keep, msg));
         api.genModelForCustomDesign_RSM();
         ASSERT_TRUE(api.genDoeMinNum(msg)) << msg.toStdString();
         ASSERT_TRUE(api.genDoeTableForCustomDesign(msg)) << msg.toStdString();
-        api.genDoeTableFromCustomDesign_Preparation();
-        api.genDoeTableFromCustomDesign_CheckInvalidRow(msg);
-        api.genDoeTableFromCustomDesign_AfterCheck();
+        testhelp::makeTable(api, 0, msg);
     }
 
     QVector<QString> facadeRow(int r)
