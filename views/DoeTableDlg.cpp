@@ -251,10 +251,12 @@ void DoeTableDlg::slotTableLoad()
     const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), kCsvOpenFilter);
     if (path.isEmpty() || !m_api)
         return;
+    // The result windows go before the table does: a stepwise run still stepping on its worker
+    // thread must be stopped before the load resets the fit settings it reads.
+    closeAllDlg();
     QString message;
     if (!m_api->loadDoeTableByPath(path, message))
         showWarningBox(this, message);
-    closeAllDlg();
     setDataToUI();
 }
 
@@ -274,10 +276,10 @@ void DoeTableDlg::slotZelLoadDef()
     const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), QString());
     if (path.isEmpty() || !m_api)
         return;
+    closeAllDlg();
     QString message;
     if (!m_api->loadZelParamDefFile(path, false, message))
         showWarningBox(this, message);
-    closeAllDlg();
     setDataToUI();
 }
 
@@ -286,10 +288,10 @@ void DoeTableDlg::slotZelLoad()
     const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), kCsvOpenFilter);
     if (path.isEmpty() || !m_api)
         return;
+    closeAllDlg();
     QString message;
     if (!m_api->loadZelSimResultFile(path, message))
         showWarningBox(this, message);
-    closeAllDlg();
     setDataToUI();
 }
 
