@@ -5,14 +5,10 @@
 #include "DoeColumnFit.h"
 #include "DoeNormalModelDlg.h"
 #include "DoeNumberInputDlg.h"
-#include "ZelConsole.h"
-#include "ui_DoeTableDlg.h"
-
-#if __has_include("DoeStepwiseModelDlg.h") && __has_include("DoeRegressionResultDlg.h")
 #include "DoeRegressionResultDlg.h"
 #include "DoeStepwiseModelDlg.h"
-#define DOE_TABLE_HAS_RESULT_WINDOWS 1
-#endif
+#include "ZelConsole.h"
+#include "ui_DoeTableDlg.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -201,12 +197,10 @@ void DoeTableDlg::slotMoveRow()
 
 void DoeTableDlg::closeAllDlg()
 {
-#ifdef DOE_TABLE_HAS_RESULT_WINDOWS
     delete m_reportDlg;
     m_reportDlg = nullptr;
     delete m_stepwiseDlg;
     m_stepwiseDlg = nullptr;
-#endif
 }
 
 void DoeTableDlg::onStepwiseDlgDestroyed()
@@ -221,19 +215,14 @@ void DoeTableDlg::onReportDlgDestroyed()
 
 void DoeTableDlg::openStepwiseWindow()
 {
-    // opened by the stepwise window code
-#ifdef DOE_TABLE_HAS_RESULT_WINDOWS
     m_stepwiseDlg = new DoeStepwiseModelDlg(m_api, this);
     m_stepwiseDlg->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_stepwiseDlg, SIGNAL(destroyed()), this, SLOT(onStepwiseDlgDestroyed()));
     m_stepwiseDlg->show();
-#endif
 }
 
 void DoeTableDlg::openReportWindow()
 {
-    // opened by the stepwise window code
-#ifdef DOE_TABLE_HAS_RESULT_WINDOWS
     m_reportDlg = new DoeRegressionResultDlg(m_api, 0, this);
     if (!m_reportDlg->initialize()) {
         delete m_reportDlg;
@@ -243,7 +232,6 @@ void DoeTableDlg::openReportWindow()
     m_reportDlg->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_reportDlg, SIGNAL(destroyed()), this, SLOT(onReportDlgDestroyed()));
     m_reportDlg->show();
-#endif
 }
 
 void DoeTableDlg::slotTableLoad()

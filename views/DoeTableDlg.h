@@ -44,7 +44,7 @@ protected:
 
 private:
     void closeAllDlg();
-    // Result windows of a fit; opened by the stepwise window code.
+    // Result windows of a fit, chosen by the fit dialog: children of this dialog, deleted on close.
     void openStepwiseWindow();
     void openReportWindow();
     // Offers to save a table that holds data before the dialog goes away.
