@@ -285,3 +285,44 @@ TEST_F(WizardFixture, PreviousDoesNoPageWorkAndNextOnModelPageRebuildsTerms)
     EXPECT_EQ(customTerms(api), (QStringList{"Intercept", "X1", "X2"}));
     EXPECT_EQ(child<QTableWidget>(model, "tableWidget")->rowCount(), 3);
 }
+
+TEST_F(WizardFixture, RunCountChoiceIsSentAndNextOntoGenerationResetsIt)
+{
+    DoeDesignFactor f;
+    QString msg;
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.show();
+    auto* next = child<QPushButton>(&dlg, "pushButton_next");
+    for (int i = 0; i < 3; ++i)
+        next->click();
+    const int minimum = child<QLabel>(&dlg, "label_min")->text().toInt();
+    ASSERT_GT(minimum, 0);
+    auto* user = child<QRadioButton>(&dlg, "radioButton_user");
+    auto* runs = child<QSpinBox>(&dlg, "spinBox_user");
+    auto stored = [&] {
+        DoeDesignMakingSetting making;
+        api.getDoeDesignMakingSetting(making);
+        return making;
+    };
+
+    user->click();
+    EXPECT_TRUE(stored().userSpecified);
+    EXPECT_FALSE(child<QRadioButton>(&dlg, "radioButton_min")->isChecked());
+    runs->setValue(minimum + 4);
+    QMetaObject::invokeMethod(runs, "editingFinished");
+    EXPECT_EQ(stored().userSpecifiedRuns, minimum + 4);
+    EXPECT_EQ(stored().minimumRuns, minimum);
+
+    // Back and forward onto the page: the minimum is computed again and the count follows it.
+    child<QPushButton>(&dlg, "pushButton_previous")->click();
+    next->click();
+    EXPECT_EQ(runs->value(), minimum);
+    EXPECT_EQ(stored().userSpecifiedRuns, minimum);
+    EXPECT_TRUE(user->isChecked());
+
+    child<QRadioButton>(&dlg, "radioButton_min")->click();
+    EXPECT_FALSE(stored().userSpecified);
+    EXPECT_FALSE(user->isChecked());
+}
