@@ -326,3 +326,48 @@ TEST_F(WizardFixture, RunCountChoiceIsSentAndNextOntoGenerationResetsIt)
     EXPECT_FALSE(stored().userSpecified);
     EXPECT_FALSE(user->isChecked());
 }
+
+TEST_F(WizardFixture, ReturnInATableOrFieldPressesNoHiddenDefaultButton)
+{
+    DoeDesignFactor f;
+    QString msg;
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    auto* next = child<QPushButton>(&dlg, "pushButton_next");
+    auto* tabs = child<QTabWidget>(&dlg, "tabWidget");
+    next->click();
+    next->click();
+    QWidget* model = child<QWidget>(&dlg, "widget_model");
+    QTest::mouseClick(child<QPushButton>(model, "pushButton_rsm"), Qt::LeftButton);
+    auto surfaceTerms = [&] {
+        int n = 0;
+        for (int i = 0; i < api.getModelDataSizeForCustomDesign(); ++i) {
+            DoeDesignModel m;
+            if (api.getModelDataByIdxForCustomDesign(i, m, msg) && m.attributes)
+                ++n;
+        }
+        return n;
+    };
+    ASSERT_EQ(surfaceTerms(), 2);
+
+    // Return on a chosen term keeps the response-surface terms as they are.
+    auto* terms = child<QTableWidget>(model, "tableWidget");
+    QTest::mouseClick(terms->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      terms->visualItemRect(terms->item(1, 0)).center());
+    QTest::keyClick(terms, Qt::Key_Return);
+    EXPECT_EQ(surfaceTerms(), 2);
+    EXPECT_EQ(customTerms(api).size(), 6);
+    EXPECT_EQ(tabs->currentIndex(), 2);
+
+    // A focused button still answers Return.
+    next->setFocus();
+    QTest::keyClick(next, Qt::Key_Return);
+    EXPECT_EQ(tabs->currentIndex(), 3);
+    auto* runs = child<QSpinBox>(&dlg, "spinBox_user");
+    runs->setFocus();
+    QTest::keyClick(runs, Qt::Key_Return);
+    EXPECT_EQ(tabs->currentIndex(), 3);
+}
