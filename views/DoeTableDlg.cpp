@@ -250,13 +250,19 @@ void DoeTableDlg::slotTableLoad()
 
 void DoeTableDlg::slotTableSave()
 {
+    saveTable();
+}
+
+bool DoeTableDlg::saveTable()
+{
     const QString path = Custom_QFileDialog::getSaveFileName(nullptr, tr("Select File"), QString(), kCsvFilter,
                                                              nullptr, QFileDialog::Options());
     if (path.isEmpty() || !m_api)
-        return;
+        return false;
     QString message;
     const bool ok = m_api->saveDoeTableByPath(path, message);
     showWarningBox(this, ok ? QStringLiteral("Success\n") : message);
+    return ok;
 }
 
 void DoeTableDlg::slotZelLoadDef()
@@ -319,27 +325,32 @@ void DoeTableDlg::slotFitModel()
         openReportWindow();
 }
 
-void DoeTableDlg::askToSaveTable()
+bool DoeTableDlg::askToSaveTable()
 {
     if (m_ui->tableWidget->rowCount() < 1 || m_ui->tableWidget->columnCount() < 1)
-        return;
+        return true;
     const QMessageBox::StandardButton answer = QMessageBox::question(
         this, QStringLiteral("Tip"), tr("Save table data?"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    if (answer == QMessageBox::Yes)
-        slotTableSave();
+    // A save that was cancelled or failed keeps the dialog, and the results typed into it, open.
+    return answer != QMessageBox::Yes || saveTable();
 }
 
 void DoeTableDlg::closeEvent(QCloseEvent* event)
 {
-    askToSaveTable();
+    if (!askToSaveTable()) {
+        event->ignore();
+        return;
+    }
     QDialog::closeEvent(event);
 }
 
 void DoeTableDlg::keyPressEvent(QKeyEvent* event)
 {
     // Escape ends the dialog too: results typed into the table deserve the same question.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
-        askToSaveTable();
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && !askToSaveTable()) {
+        event->accept();
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 

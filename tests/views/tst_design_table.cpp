@@ -292,6 +292,25 @@ TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
         EXPECT_TRUE(QFile::exists(path));
     }
     {
+        // Yes, then no file: the dialog stays open with its data; Escape asks again.
+        DoeTableDlg dlg(&api, nullptr);
+        dlg.initDoeTableData();
+        dlg.show();
+        auto box = answerNextBox(QMessageBox::Yes);
+        answerNextFileDialog(QString());
+        dlg.close();
+        EXPECT_TRUE(box->seen);
+        EXPECT_TRUE(dlg.isVisible());
+        box = answerNextBox(QMessageBox::Yes);
+        answerNextFileDialog(QString());
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        EXPECT_TRUE(box->seen);
+        EXPECT_TRUE(dlg.isVisible());
+        box = answerNextBox(QMessageBox::No);
+        dlg.close();
+        EXPECT_FALSE(dlg.isVisible());
+    }
+    {
         // An empty table closes without a question.
         api.clearTableAndRegressionData();
         DoeTableDlg dlg(&api, nullptr);
