@@ -6,6 +6,7 @@
 #include "DoeTableDlg.h"
 #include "ui_DoeCustomDesignDlg.h"
 
+#include <QKeyEvent>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <algorithm>
@@ -36,6 +37,18 @@ DoeCustomDesignDlg::DoeCustomDesignDlg(DoeBussinessApi* api, QWidget* parent)
 DoeCustomDesignDlg::~DoeCustomDesignDlg()
 {
     delete m_ui;
+}
+
+void DoeCustomDesignDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Return finishes the edit in a field or table and goes no further: as a dialog's default key
+    // it would press whichever editor button happens to be default, such as "Main Effects", which
+    // quietly rebuilds the model terms. A focused button still takes Return itself.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void DoeCustomDesignDlg::initUI()

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QMap>
 
+class QKeyEvent;
 class QTreeWidgetItem;
 
 namespace Ui {
@@ -28,6 +29,7 @@ public:
     ~DoeCustomDesignDlg() override;
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void initUI() override;
     void setDataToUI() override;
     void initConnection() override;

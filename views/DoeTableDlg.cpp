@@ -5,14 +5,10 @@
 #include "DoeColumnFit.h"
 #include "DoeNormalModelDlg.h"
 #include "DoeNumberInputDlg.h"
-#include "ZelConsole.h"
-#include "ui_DoeTableDlg.h"
-
-#if __has_include("DoeStepwiseModelDlg.h") && __has_include("DoeRegressionResultDlg.h")
 #include "DoeRegressionResultDlg.h"
 #include "DoeStepwiseModelDlg.h"
-#define DOE_TABLE_HAS_RESULT_WINDOWS 1
-#endif
+#include "ZelConsole.h"
+#include "ui_DoeTableDlg.h"
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -201,12 +197,10 @@ void DoeTableDlg::slotMoveRow()
 
 void DoeTableDlg::closeAllDlg()
 {
-#ifdef DOE_TABLE_HAS_RESULT_WINDOWS
     delete m_reportDlg;
     m_reportDlg = nullptr;
     delete m_stepwiseDlg;
     m_stepwiseDlg = nullptr;
-#endif
 }
 
 void DoeTableDlg::onStepwiseDlgDestroyed()
@@ -221,19 +215,14 @@ void DoeTableDlg::onReportDlgDestroyed()
 
 void DoeTableDlg::openStepwiseWindow()
 {
-    // opened by the stepwise window code
-#ifdef DOE_TABLE_HAS_RESULT_WINDOWS
     m_stepwiseDlg = new DoeStepwiseModelDlg(m_api, this);
     m_stepwiseDlg->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_stepwiseDlg, SIGNAL(destroyed()), this, SLOT(onStepwiseDlgDestroyed()));
     m_stepwiseDlg->show();
-#endif
 }
 
 void DoeTableDlg::openReportWindow()
 {
-    // opened by the stepwise window code
-#ifdef DOE_TABLE_HAS_RESULT_WINDOWS
     m_reportDlg = new DoeRegressionResultDlg(m_api, 0, this);
     if (!m_reportDlg->initialize()) {
         delete m_reportDlg;
@@ -243,7 +232,6 @@ void DoeTableDlg::openReportWindow()
     m_reportDlg->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_reportDlg, SIGNAL(destroyed()), this, SLOT(onReportDlgDestroyed()));
     m_reportDlg->show();
-#endif
 }
 
 void DoeTableDlg::slotTableLoad()
@@ -251,22 +239,30 @@ void DoeTableDlg::slotTableLoad()
     const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), kCsvOpenFilter);
     if (path.isEmpty() || !m_api)
         return;
+    // The result windows go before the table does: a stepwise run still stepping on its worker
+    // thread must be stopped before the load resets the fit settings it reads.
+    closeAllDlg();
     QString message;
     if (!m_api->loadDoeTableByPath(path, message))
         showWarningBox(this, message);
-    closeAllDlg();
     setDataToUI();
 }
 
 void DoeTableDlg::slotTableSave()
 {
+    saveTable();
+}
+
+bool DoeTableDlg::saveTable()
+{
     const QString path = Custom_QFileDialog::getSaveFileName(nullptr, tr("Select File"), QString(), kCsvFilter,
                                                              nullptr, QFileDialog::Options());
     if (path.isEmpty() || !m_api)
-        return;
+        return false;
     QString message;
     const bool ok = m_api->saveDoeTableByPath(path, message);
     showWarningBox(this, ok ? QStringLiteral("Success\n") : message);
+    return ok;
 }
 
 void DoeTableDlg::slotZelLoadDef()
@@ -274,10 +270,10 @@ void DoeTableDlg::slotZelLoadDef()
     const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), QString());
     if (path.isEmpty() || !m_api)
         return;
+    closeAllDlg();
     QString message;
     if (!m_api->loadZelParamDefFile(path, false, message))
         showWarningBox(this, message);
-    closeAllDlg();
     setDataToUI();
 }
 
@@ -286,10 +282,10 @@ void DoeTableDlg::slotZelLoad()
     const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), kCsvOpenFilter);
     if (path.isEmpty() || !m_api)
         return;
+    closeAllDlg();
     QString message;
     if (!m_api->loadZelSimResultFile(path, message))
         showWarningBox(this, message);
-    closeAllDlg();
     setDataToUI();
 }
 
@@ -329,27 +325,32 @@ void DoeTableDlg::slotFitModel()
         openReportWindow();
 }
 
-void DoeTableDlg::askToSaveTable()
+bool DoeTableDlg::askToSaveTable()
 {
     if (m_ui->tableWidget->rowCount() < 1 || m_ui->tableWidget->columnCount() < 1)
-        return;
+        return true;
     const QMessageBox::StandardButton answer = QMessageBox::question(
         this, QStringLiteral("Tip"), tr("Save table data?"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-    if (answer == QMessageBox::Yes)
-        slotTableSave();
+    // A save that was cancelled or failed keeps the dialog, and the results typed into it, open.
+    return answer != QMessageBox::Yes || saveTable();
 }
 
 void DoeTableDlg::closeEvent(QCloseEvent* event)
 {
-    askToSaveTable();
+    if (!askToSaveTable()) {
+        event->ignore();
+        return;
+    }
     QDialog::closeEvent(event);
 }
 
 void DoeTableDlg::keyPressEvent(QKeyEvent* event)
 {
     // Escape ends the dialog too: results typed into the table deserve the same question.
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
-        askToSaveTable();
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && !askToSaveTable()) {
+        event->accept();
+        return;
+    }
     QDialog::keyPressEvent(event);
 }
 

@@ -44,11 +44,14 @@ protected:
 
 private:
     void closeAllDlg();
-    // Result windows of a fit; opened by the stepwise window code.
+    // Result windows of a fit, chosen by the fit dialog: children of this dialog, deleted on close.
     void openStepwiseWindow();
     void openReportWindow();
-    // Offers to save a table that holds data before the dialog goes away.
-    void askToSaveTable();
+    // Offers to save a table that holds data before the dialog goes away; false when the user
+    // wanted it saved and it was not, so the dialog stays open.
+    bool askToSaveTable();
+    // Asks for a path and writes the table; true when the file was written.
+    bool saveTable();
 
 private slots:
     void slotFitModel();

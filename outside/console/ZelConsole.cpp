@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCodec>
+#include <QTextDecoder>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -120,6 +122,7 @@ void ZelConsole::startRun()
     }
     const QString program = args.takeFirst();
     m_stopRequested = false;
+    m_decoder.reset(QTextCodec::codecForLocale()->makeDecoder());
     m_output->clear();
     appendOutput(QStringLiteral("> %1 %2\n").arg(program, args.join(QLatin1Char(' '))));
     if (!batch.isEmpty())
@@ -149,7 +152,8 @@ void ZelConsole::onBrowse()
 
 void ZelConsole::onReadyRead()
 {
-    appendOutput(QString::fromLocal8Bit(m_process->readAllStandardOutput()));
+    const QByteArray bytes = m_process->readAllStandardOutput();
+    appendOutput(m_decoder ? m_decoder->toUnicode(bytes) : QString::fromLocal8Bit(bytes));
 }
 
 void ZelConsole::onFinished(int exitCode, QProcess::ExitStatus status)

@@ -5,10 +5,13 @@
 #include <QDialog>
 #include <QProcess>
 
+#include <memory>
+
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QTextDecoder;
 class QTimer;
 
 #if defined(ZEL_CONSOLE_LIBRARY)
@@ -56,5 +59,7 @@ private:
     QLabel* m_status = nullptr;
     QProcess* m_process = nullptr;
     QTimer* m_killTimer = nullptr;
+    // Keeps a character split between two reads whole until its last byte arrives.
+    std::unique_ptr<QTextDecoder> m_decoder;
     bool m_stopRequested = false;
 };

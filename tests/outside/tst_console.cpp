@@ -121,3 +121,16 @@ TEST(ConsoleRun, DestroyingARunningConsoleEndsTheProcess)
     delete console;
     EXPECT_EQ(console, nullptr);
 }
+
+TEST(ConsoleRun, CharacterSplitBetweenTwoReadsStaysWhole)
+{
+    ZelConsole console(nullptr);
+    // The two bytes of one UTF-8 character, written apart.
+    child<QLineEdit>(&console, "lineEdit_command")
+        ->setText("/bin/sh -c \"printf '\\303'; sleep 0.3; printf '\\251 end\\n'\"");
+    QSignalSpy spy(&console, SIGNAL(runFinished(int, bool)));
+    console.startRun();
+    ASSERT_TRUE(spy.wait(10000));
+    const QString out = child<QPlainTextEdit>(&console, "plainTextEdit_output")->toPlainText();
+    EXPECT_TRUE(out.contains(QString::fromLocal8Bit("\xc3\xa9 end"))) << out.toStdString();
+}

@@ -241,6 +241,23 @@ TEST_F(EditorFixture, ResponseGoalNoneHidesValuesBehindNA)
     table->item(0, 2)->setText("low");
     EXPECT_EQ(box->text, "Invalid Min\n");
     EXPECT_EQ(table->item(0, 2)->text(), "1.5");
+    box.reset();
+
+    // The goal box of another row than the current one changes that row only.
+    menuAction(child<QPushButton>(&w, "pushButton_add"), "Minimize")->trigger();
+    ASSERT_EQ(table->rowCount(), 2);
+    table->setCurrentCell(0, 0);
+    qobject_cast<QComboBox*>(table->cellWidget(1, 1))->setCurrentIndex(3);
+    QList<QString> names;
+    api.getResponseDataNameList(names);
+    ASSERT_EQ(names.size(), 2);
+    ASSERT_TRUE(api.getResponseDataByName(names.at(1), r, msg));
+    EXPECT_EQ(int(r.goal), 3);
+    EXPECT_EQ(table->item(1, 2)->text(), "NA");
+    ASSERT_TRUE(api.getResponseDataByName("Y", r, msg));
+    EXPECT_EQ(int(r.goal), 0);
+    EXPECT_EQ(r.lowerLimit, "1.5");
+    EXPECT_EQ(table->item(0, 2)->text(), "1.5");
 }
 
 TEST_F(EditorFixture, NumberOfResponsesAddsWithLastGoalAndDeletesFromTheEnd)

@@ -2,6 +2,8 @@
 // move and remove, load and save, the console, the save question on close and on Escape, Y/X and Run.
 #include "DoeBussinessApi.h"
 #include "DoeNormalModelDlg.h"
+#include "DoeRegressionResultDlg.h"
+#include "DoeStepwiseModelDlg.h"
 #include "DoeTableDlg.h"
 #include "ZelConsole.h"
 #include "facade_test_helpers.h"
@@ -286,6 +288,25 @@ TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
         EXPECT_TRUE(QFile::exists(path));
     }
     {
+        // Yes, then no file: the dialog stays open with its data; Escape asks again.
+        DoeTableDlg dlg(&api, nullptr);
+        dlg.initDoeTableData();
+        dlg.show();
+        auto box = answerNextBox(QMessageBox::Yes);
+        answerNextFileDialog(QString());
+        dlg.close();
+        EXPECT_TRUE(box->seen);
+        EXPECT_TRUE(dlg.isVisible());
+        box = answerNextBox(QMessageBox::Yes);
+        answerNextFileDialog(QString());
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        EXPECT_TRUE(box->seen);
+        EXPECT_TRUE(dlg.isVisible());
+        box = answerNextBox(QMessageBox::No);
+        dlg.close();
+        EXPECT_FALSE(dlg.isVisible());
+    }
+    {
         // An empty table closes without a question.
         api.clearTableAndRegressionData();
         DoeTableDlg dlg(&api, nullptr);
@@ -393,4 +414,72 @@ TEST_F(TableFixture, FitFromTheTableDialogWithoutChoiceOpensNothing)
     });
     table.slotFitModelPublic();
     EXPECT_TRUE(table.findChildren<DoeNormalModelDlg*>().isEmpty());
+}
+
+TEST_F(TableFixture, LoadingClosesTheResultWindowsBeforeTheTableIsReplaced)
+{
+    makeTable();
+    QTemporaryDir dir;
+    DoeTableDlg table(&api, nullptr);
+    table.initDoeTableData();
+    auto* grid = child<QTableWidget>(&table, "tableWidget");
+    fillResponses(grid);
+    const QString saved = dir.filePath("design.csv");
+    QString msg;
+    ASSERT_TRUE(api.saveDoeTableByPath(saved, msg));
+    auto* bar = table.findChild<QMenuBar*>();
+    auto action = [&](const QString& menu, const QString& text) -> QAction* {
+        for (QAction* m : bar->actions())
+            if (m->text() == menu)
+                for (QAction* a : m->menu()->actions())
+                    if (a->text() == text)
+                        return a;
+        return nullptr;
+    };
+    // Fits with the response and factors Make Table handed over; Run opens the stepwise window.
+    // Notes whether the fit settings were still there when that window went away: a stepwise run
+    // may still be reading them on its worker thread until the window stops it.
+    int responsesWhenClosed = -1;
+    auto fit = [&]() -> DoeStepwiseModelDlg* {
+        onNextModal([](QWidget* w) {
+            auto* dlg = qobject_cast<DoeNormalModelDlg*>(w);
+            ASSERT_NE(dlg, nullptr);
+            child<QPushButton>(dlg, "pushButton_run")->click();
+        });
+        table.slotFitModelPublic();
+        auto* stepwise = table.findChild<DoeStepwiseModelDlg*>();
+        if (stepwise)
+            QObject::connect(stepwise, &QObject::destroyed, [&] {
+                QList<QString> responses;
+                api.getModelResponseList(responses);
+                responsesWhenClosed = responses.size();
+            });
+        return stepwise;
+    };
+
+    QPointer<DoeStepwiseModelDlg> stepwise = fit();
+    ASSERT_FALSE(stepwise.isNull());
+    child<QPushButton>(stepwise, "pushButton_run")->click();
+    QPointer<DoeRegressionResultDlg> report = stepwise->report(0);
+    ASSERT_FALSE(report.isNull());
+    answerNextFileDialog(saved);
+    action("File", "Load")->trigger();
+    EXPECT_TRUE(stepwise.isNull());
+    EXPECT_TRUE(report.isNull());
+    EXPECT_EQ(responsesWhenClosed, 1);
+    EXPECT_EQ(grid->rowCount(), facadeRows());
+
+    // The simulation result file replaces the table too.
+    api.genDoeTableFromCustomDesign_Preparation();
+    api.genDoeTableFromCustomDesign_AfterCheck();
+    table.initDoeTableData();
+    fillResponses(grid);
+    stepwise = fit();
+    ASSERT_FALSE(stepwise.isNull());
+    responsesWhenClosed = -1;
+    answerNextFileDialog(saved);
+    action("Advanced", "Load SI Result File")->trigger();
+    EXPECT_TRUE(stepwise.isNull());
+    EXPECT_EQ(responsesWhenClosed, 1);
+    EXPECT_GT(grid->rowCount(), 0);
 }

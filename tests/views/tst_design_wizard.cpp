@@ -285,3 +285,89 @@ TEST_F(WizardFixture, PreviousDoesNoPageWorkAndNextOnModelPageRebuildsTerms)
     EXPECT_EQ(customTerms(api), (QStringList{"Intercept", "X1", "X2"}));
     EXPECT_EQ(child<QTableWidget>(model, "tableWidget")->rowCount(), 3);
 }
+
+TEST_F(WizardFixture, RunCountChoiceIsSentAndNextOntoGenerationResetsIt)
+{
+    DoeDesignFactor f;
+    QString msg;
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.show();
+    auto* next = child<QPushButton>(&dlg, "pushButton_next");
+    for (int i = 0; i < 3; ++i)
+        next->click();
+    const int minimum = child<QLabel>(&dlg, "label_min")->text().toInt();
+    ASSERT_GT(minimum, 0);
+    auto* user = child<QRadioButton>(&dlg, "radioButton_user");
+    auto* runs = child<QSpinBox>(&dlg, "spinBox_user");
+    auto stored = [&] {
+        DoeDesignMakingSetting making;
+        api.getDoeDesignMakingSetting(making);
+        return making;
+    };
+
+    user->click();
+    EXPECT_TRUE(stored().userSpecified);
+    EXPECT_FALSE(child<QRadioButton>(&dlg, "radioButton_min")->isChecked());
+    runs->setValue(minimum + 4);
+    QMetaObject::invokeMethod(runs, "editingFinished");
+    EXPECT_EQ(stored().userSpecifiedRuns, minimum + 4);
+    EXPECT_EQ(stored().minimumRuns, minimum);
+
+    // Back and forward onto the page: the minimum is computed again and the count follows it.
+    child<QPushButton>(&dlg, "pushButton_previous")->click();
+    next->click();
+    EXPECT_EQ(runs->value(), minimum);
+    EXPECT_EQ(stored().userSpecifiedRuns, minimum);
+    EXPECT_TRUE(user->isChecked());
+
+    child<QRadioButton>(&dlg, "radioButton_min")->click();
+    EXPECT_FALSE(stored().userSpecified);
+    EXPECT_FALSE(user->isChecked());
+}
+
+TEST_F(WizardFixture, ReturnInATableOrFieldPressesNoHiddenDefaultButton)
+{
+    DoeDesignFactor f;
+    QString msg;
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    auto* next = child<QPushButton>(&dlg, "pushButton_next");
+    auto* tabs = child<QTabWidget>(&dlg, "tabWidget");
+    next->click();
+    next->click();
+    QWidget* model = child<QWidget>(&dlg, "widget_model");
+    QTest::mouseClick(child<QPushButton>(model, "pushButton_rsm"), Qt::LeftButton);
+    auto surfaceTerms = [&] {
+        int n = 0;
+        for (int i = 0; i < api.getModelDataSizeForCustomDesign(); ++i) {
+            DoeDesignModel m;
+            if (api.getModelDataByIdxForCustomDesign(i, m, msg) && m.attributes)
+                ++n;
+        }
+        return n;
+    };
+    ASSERT_EQ(surfaceTerms(), 2);
+
+    // Return on a chosen term keeps the response-surface terms as they are.
+    auto* terms = child<QTableWidget>(model, "tableWidget");
+    QTest::mouseClick(terms->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      terms->visualItemRect(terms->item(1, 0)).center());
+    QTest::keyClick(terms, Qt::Key_Return);
+    EXPECT_EQ(surfaceTerms(), 2);
+    EXPECT_EQ(customTerms(api).size(), 6);
+    EXPECT_EQ(tabs->currentIndex(), 2);
+
+    // A focused button still answers Return.
+    next->setFocus();
+    QTest::keyClick(next, Qt::Key_Return);
+    EXPECT_EQ(tabs->currentIndex(), 3);
+    auto* runs = child<QSpinBox>(&dlg, "spinBox_user");
+    runs->setFocus();
+    QTest::keyClick(runs, Qt::Key_Return);
+    EXPECT_EQ(tabs->currentIndex(), 3);
+}
