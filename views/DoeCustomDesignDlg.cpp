@@ -266,6 +266,13 @@ void DoeCustomDesignDlg::onClickedCancel()
     accept();
 }
 
+void DoeCustomDesignDlg::reject()
+{
+    if (m_api)
+        m_api->useBackGenTableData();
+    QDialog::reject();
+}
+
 bool DoeCustomDesignDlg::sendGeneralSetting(QString& message)
 {
     DoeDesignGeneralSetting general;

@@ -28,6 +28,10 @@ public:
     DoeCustomDesignDlg(doeBussiness::DoeBussinessApi* api, QWidget* parent);
     ~DoeCustomDesignDlg() override;
 
+public slots:
+    // Escape and the window's close button leave the dialog as Cancel does.
+    void reject() override;
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void initUI() override;

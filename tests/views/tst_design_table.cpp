@@ -273,13 +273,8 @@ TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
         onNextModal([&](QWidget* w) {
             auto* b = qobject_cast<QMessageBox*>(w);
             ASSERT_NE(b, nullptr);
-            onNextModal([&](QWidget* fdw) {
-                auto* fd = qobject_cast<QFileDialog*>(fdw);
-                ASSERT_NE(fd, nullptr);
-                success = answerNextBox(QMessageBox::Ok, fd);
-                fd->selectFile(path);
-                static_cast<QDialog*>(fd)->accept();
-            }, 5000, b);
+            answerNextFileDialog(path, b);
+            success = answerNextBox(QMessageBox::Ok, b);
             b->button(QMessageBox::Yes)->click();
         });
         dlg.close();

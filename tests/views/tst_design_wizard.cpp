@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTest>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -258,6 +259,27 @@ TEST_F(WizardFixture, CancelRestoresEverythingAsItWasWhenOpened)
     QVector<QString> firstRow;
     api.getTableDataByRowForCustomDesign(0, firstRow, msg);
     EXPECT_EQ(firstRow, firstRowBefore);
+}
+
+TEST_F(WizardFixture, EscapeAndClosingTheWindowActAsCancel)
+{
+    DoeDesignFactor f;
+    QString msg;
+    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    for (bool escape : {true, false}) {
+        DoeCustomDesignDlg dlg(&api, nullptr);
+        dlg.show();
+        child<QPushButton>(&dlg, "pushButton_next")->click();
+        QWidget* factors = child<QWidget>(&dlg, "widget_factor");
+        menuAction(child<QPushButton>(factors, "pushButton_add"), "Continuous")->trigger();
+        ASSERT_EQ(facadeFactors(api).size(), 2);
+        if (escape)
+            QTest::keyClick(&dlg, Qt::Key_Escape);
+        else
+            dlg.close();
+        EXPECT_FALSE(dlg.isVisible());
+        EXPECT_EQ(facadeFactors(api), QStringList{"X1"}) << (escape ? "Escape" : "close");
+    }
 }
 
 TEST_F(WizardFixture, PreviousDoesNoPageWorkAndNextOnModelPageRebuildsTerms)
