@@ -317,8 +317,7 @@ TEST(Workflow, DesignFileToReportWithSensitivity)
         auto* fd = qobject_cast<QFileDialog*>(w);
         if (!fd)
             return;
-        fd->selectFile(path);
-        static_cast<QDialog*>(fd)->accept();
+        testhelp::chooseFile(fd, path);
         testhelp::onNextModal(useTable, 10000);
     });
     QAction* fit = nullptr;

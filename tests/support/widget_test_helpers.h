@@ -84,6 +84,19 @@ inline std::shared_ptr<BoxRecord> answerNextBox(QMessageBox::StandardButton butt
     return rec;
 }
 
+// Chooses `path` in an open file dialog, as a user typing it would.
+inline void chooseFile(QFileDialog* fd, const QString& path)
+{
+    // An absolute path typed into the name field does not depend on the dialog's directory,
+    // which the dialog's file model may still be loading.
+    fd->setDirectory(QFileInfo(path).absolutePath());
+    if (auto* edit = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        edit->setText(QFileInfo(path).absoluteFilePath());
+    else
+        fd->selectFile(path);
+    static_cast<QDialog*>(fd)->accept();
+}
+
 // Makes the next file dialog return `path` (an empty path cancels it).
 inline void answerNextFileDialog(const QString& path, QWidget* except = nullptr)
 {
@@ -94,14 +107,7 @@ inline void answerNextFileDialog(const QString& path, QWidget* except = nullptr)
                 d->reject();
             return;
         }
-        // An absolute path typed into the name field does not depend on the dialog's directory,
-        // which the dialog's file model may still be loading.
-        fd->setDirectory(QFileInfo(path).absolutePath());
-        if (auto* edit = fd->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-            edit->setText(QFileInfo(path).absoluteFilePath());
-        else
-            fd->selectFile(path);
-        static_cast<QDialog*>(fd)->accept();
+        chooseFile(fd, path);
     }, 5000, except, [](QWidget* w) { return qobject_cast<QFileDialog*>(w) != nullptr; });
 }
 
