@@ -1,5 +1,6 @@
 #include "DoeCustomDesignDlg.h"
 
+#include "DoeBusyRun.h"
 #include "DoeBussinessApi.h"
 #include "DoeColumnFit.h"
 #include "DoeNumberInputDlg.h"
@@ -246,8 +247,8 @@ void DoeCustomDesignDlg::initUIAfterNext()
         setDataToUI_DesignGeneration();
         break;
     case kDesignPage:
-        m_api->genDoeTableForCustomDesign(message);
-        setDataToUI_DesignAndEvaluation();
+        if (!m_designJustMade)
+            makeDesign();
         break;
     default:
         break;
@@ -410,10 +411,19 @@ void DoeCustomDesignDlg::onClickedMakeDesign()
 {
     if (!m_api)
         return;
-    QString message;
-    m_api->genDoeTableForCustomDesign(message);
-    setDataToUI_DesignAndEvaluation();
+    makeDesign();
+    // The same factors and seed would give the same design again: the page shows this one.
+    m_designJustMade = true;
     onClickedNext();
+    m_designJustMade = false;
+}
+
+void DoeCustomDesignDlg::makeDesign()
+{
+    QString message;
+    // Many factors make a long search: the wizard keeps painting behind a busy dialog.
+    runWithBusyDialog(this, "Making design...", [&]() { m_api->genDoeTableForCustomDesign(message); });
+    setDataToUI_DesignAndEvaluation();
 }
 
 void DoeCustomDesignDlg::onComboBoxRunOrderChanged()

@@ -42,6 +42,8 @@ private:
     void initUIAfterNext();
     void setDataToUI_DesignGeneration();
     void setDataToUI_DesignAndEvaluation();
+    // Generates the design (behind a busy dialog when the search is long) and shows it.
+    void makeDesign();
     void onMinUserChecked();
     void showPage();
     void fitPageListFont();
@@ -69,6 +71,8 @@ private:
     Ui::doe_custom_design_dlg* m_ui = nullptr;
     doeBussiness::DoeBussinessApi* m_api = nullptr;
     int m_currentPage = 0;
+    // Set while Make Design moves on to the design page, which then shows the design just made.
+    bool m_designJustMade = false;
     QMap<int, QTreeWidgetItem*> m_pageItems;
 };
 

@@ -98,7 +98,6 @@ private:
     // sections below the profiler
     void buildSections();
     void insertMonteCarloWidget(QWidget* w);
-    bool runBusy(const QString& label, const std::function<void()>& work);
 
     bool m_valid = true;
     bool m_dragging = false;

@@ -1,8 +1,11 @@
 // The sections below the profiler: the Monte Carlo settings with "Make Table" and "Simulate",
 // and the sensitivity section.
 #include "DoeRegressionResultDlg.h"
+
+#include "DoeBusyRun.h"
 #include "ui_DoeRegressionResultDlg.h"
 
+#include "DoeBusyRun.h"
 #include "DoeCommon.h"
 #include "DoeMonteCarloEditWidget.h"
 #include "DoeMonteCarloResTableDlg.h"
@@ -10,17 +13,12 @@
 #include "DoeReportTable.h"
 #include "DoeSensitivityWidget.h"
 
-#include <QEventLoop>
 #include <QFrame>
-#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QPushButton>
-#include <QTimer>
 #include <QTableWidget>
-#include <QtConcurrent/QtConcurrentRun>
 #include <qcustomplot.h>
 
 namespace doeUI {
@@ -69,27 +67,6 @@ void DoeRegressionResultDlg::buildSections()
     }
 }
 
-// Runs facade work off the GUI thread behind a modal busy dialog, so the window keeps painting;
-// the modal dialog keeps every other control (and so every other facade call) out meanwhile.
-bool DoeRegressionResultDlg::runBusy(const QString& label, const std::function<void()>& work)
-{
-    QProgressDialog progress(label, QString(), 0, 0, this);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(400);
-    progress.setCancelButton(nullptr);
-    // Quick runs finish before the dialog would show; longer ones get it after 400 ms.
-    QTimer::singleShot(400, &progress, SLOT(show()));
-    QFutureWatcher<void> watcher;
-    QEventLoop loop;
-    connect(&watcher, SIGNAL(finished()), &loop, SLOT(quit()));
-    watcher.setFuture(QtConcurrent::run(work));
-    if (!watcher.isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    watcher.waitForFinished();
-    progress.reset();
-    return true;
-}
-
 void DoeRegressionResultDlg::slot_DoeMonteCarloMakeTable()
 {
     if (!m_facade)
@@ -100,7 +77,7 @@ void DoeRegressionResultDlg::slot_DoeMonteCarloMakeTable()
     QPair<double, double> range;
     doeBussiness::DoeBussinessApi* facade = m_facade;
     const int slot = m_modelIndex;
-    runBusy("Simulating...", [&]() {
+    runWithBusyDialog(this, "Simulating...", [&]() {
         facade->genMonteCarloTableData(slot);
         facade->getMonteCarloTableData(headers, rows, slot);
         facade->getResponseData(values, range, slot);
@@ -152,7 +129,7 @@ void DoeRegressionResultDlg::slot_DoeMonteCarloStimulat()
     QPair<double, double> range;
     doeBussiness::DoeBussinessApi* facade = m_facade;
     const int slot = m_modelIndex;
-    runBusy("Simulating...", [&]() {
+    runWithBusyDialog(this, "Simulating...", [&]() {
         facade->genMonteCarloTableData(slot);
         facade->getResponseData(values, range, slot);
     });

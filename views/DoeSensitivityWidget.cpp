@@ -1,22 +1,18 @@
 #include "DoeSensitivityWidget.h"
 #include "ui_DoeSensitivityWidget.h"
 
+#include "DoeBusyRun.h"
 #include "DoeBussinessApi.h"
 #include "DoeCommon.h"
 
 #include <QDialog>
-#include <QEventLoop>
-#include <QFutureWatcher>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QProgressDialog>
 #include <QPushButton>
-#include <QTimer>
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace doeUI {
 
@@ -101,27 +97,11 @@ void DoeSensitivityWidget::slotButtonApply()
     QString message;
     bool ok = false;
     // Large samples take a while: run off the GUI thread behind a modal busy dialog.
-    {
-        QProgressDialog progress("Computing sensitivity indices...", QString(), 0, 0, this);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(400);
-        progress.setCancelButton(nullptr);
-        // Quick runs finish before the dialog would show; longer ones get it after 400 ms.
-        QTimer::singleShot(400, &progress, SLOT(show()));
-        doeBussiness::DoeBussinessApi* facade = m_facade;
-        const int n = m_sampleSize, m = m_m, slot = m_modelIndex;
-        QFutureWatcher<bool> watcher;
-        QEventLoop loop;
-        connect(&watcher, SIGNAL(finished()), &loop, SLOT(quit()));
-        watcher.setFuture(QtConcurrent::run([&, facade, n, m, slot]() {
-            return facade->doSensitivityAnalysis_eFast(n, m, names, first, total, slot, message);
-        }));
-        if (!watcher.isFinished())
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
-        watcher.waitForFinished();
-        ok = watcher.result();
-        progress.reset();
-    }
+    doeBussiness::DoeBussinessApi* facade = m_facade;
+    const int n = m_sampleSize, m = m_m, slot = m_modelIndex;
+    runWithBusyDialog(this, "Computing sensitivity indices...", [&, facade, n, m, slot]() {
+        ok = facade->doSensitivityAnalysis_eFast(n, m, names, first, total, slot, message);
+    });
     if (!ok) {
         QMessageBox::warning(this, "warning", message);
         return;

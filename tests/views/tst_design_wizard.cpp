@@ -10,8 +10,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
+#include <QElapsedTimer>
+#include <QProgressDialog>
+#include <QSet>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -259,6 +263,50 @@ TEST_F(WizardFixture, CancelRestoresEverythingAsItWasWhenOpened)
     QVector<QString> firstRow;
     api.getTableDataByRowForCustomDesign(0, firstRow, msg);
     EXPECT_EQ(firstRow, firstRowBefore);
+}
+
+TEST_F(WizardFixture, LongDesignSearchRunsBehindABusyDialog)
+{
+    // Ten continuous factors with response-surface terms: a search of about a second.
+    DoeDesignFactor f;
+    QString msg;
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.show();
+    auto* next = child<QPushButton>(&dlg, "pushButton_next");
+    next->click();
+    next->click();
+    child<QPushButton>(child<QWidget>(&dlg, "widget_model"), "pushButton_rsm")->click();
+    next->click();
+    const int minimum = child<QLabel>(&dlg, "label_min")->text().toInt();
+    ASSERT_EQ(minimum, 66);
+
+    bool busySeen = false;
+    int ticks = 0;
+    QSet<QObject*> searches;  // one busy dialog per design search
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        ++ticks;
+        for (QProgressDialog* p : dlg.findChildren<QProgressDialog*>()) {
+            busySeen |= p->isVisible();
+            searches.insert(p);
+        }
+    });
+    poll.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    child<QPushButton>(&dlg, "pushButton")->click();  // Make Design
+    const qint64 ms = clock.elapsed();
+    poll.stop();
+    EXPECT_EQ(child<QTabWidget>(&dlg, "tabWidget")->currentIndex(), 4);
+    EXPECT_EQ(child<QTableWidget>(child<QWidget>(&dlg, "tab_design"), "tableWidget")->rowCount(), minimum);
+    // The event loop kept running during the search, and a long one showed the busy dialog.
+    EXPECT_GT(ticks, 0);
+    if (ms > 800) {
+        EXPECT_TRUE(busySeen) << ms << " ms";
+        EXPECT_EQ(searches.size(), 1);  // the design page shows the design Make Design made
+    }
 }
 
 TEST_F(WizardFixture, EscapeAndClosingTheWindowActAsCancel)
