@@ -84,6 +84,32 @@ inline std::shared_ptr<BoxRecord> answerNextBox(QMessageBox::StandardButton butt
     return rec;
 }
 
+// The action at `path` ("Categorical/3 Level") in a menu and its sub-menus, or null.
+inline QAction* menuAction(QMenu* menu, const QString& path)
+{
+    const QStringList parts = path.split('/');
+    for (int i = 0; menu && i < parts.size(); ++i) {
+        QMenu* next = nullptr;
+        for (QAction* a : menu->actions()) {
+            if (a->text() != parts[i])
+                continue;
+            if (i + 1 == parts.size())
+                return a;
+            next = a->menu();
+            break;
+        }
+        menu = next;
+    }
+    return nullptr;
+}
+
+// The same, in the menu of a push button.
+inline QAction* menuAction(QWidget* button, const QString& path)
+{
+    auto* b = qobject_cast<QPushButton*>(button);
+    return b ? menuAction(b->menu(), path) : nullptr;
+}
+
 // Chooses `path` in an open file dialog, as a user typing it would.
 inline void chooseFile(QFileDialog* fd, const QString& path)
 {

@@ -21,21 +21,6 @@ using namespace testhelp;
 
 namespace {
 
-QAction* menuAction(QWidget* button, const QString& path)
-{
-    QMenu* menu = qobject_cast<QPushButton*>(button)->menu();
-    const QStringList parts = path.split('/');
-    for (int i = 0; menu && i < parts.size(); ++i)
-        for (QAction* a : menu->actions())
-            if (a->text() == parts[i]) {
-                if (i + 1 == parts.size())
-                    return a;
-                menu = a->menu();
-                break;
-            }
-    return nullptr;
-}
-
 QList<QLineEdit*> valueEdits(QTableWidget* table, int row)
 {
     return table->cellWidget(row, 3)->findChildren<QLineEdit*>(QString(), Qt::FindDirectChildrenOnly);

@@ -29,22 +29,6 @@ using namespace testhelp;
 
 namespace {
 
-QAction* menuAction(QWidget* button, const QString& path)
-{
-    // path "Categorical/3 Level" walks sub-menus of the button's menu.
-    QMenu* menu = qobject_cast<QPushButton*>(button)->menu();
-    const QStringList parts = path.split('/');
-    for (int i = 0; menu && i < parts.size(); ++i)
-        for (QAction* a : menu->actions())
-            if (a->text() == parts[i]) {
-                if (i + 1 == parts.size())
-                    return a;
-                menu = a->menu();
-                break;
-            }
-    return nullptr;
-}
-
 void typeInto(QLineEdit* edit, const QString& text)
 {
     edit->setFocus();
