@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -108,6 +109,19 @@ inline QAction* menuAction(QWidget* button, const QString& path)
 {
     auto* b = qobject_cast<QPushButton*>(button);
     return b ? menuAction(b->menu(), path) : nullptr;
+}
+
+// The action at `path` ("File/Load") in the menu bar of `window`, or null.
+inline QAction* menuBarAction(QWidget* window, const QString& path)
+{
+    auto* bar = window->findChild<QMenuBar*>();
+    const QString top = path.section('/', 0, 0);
+    if (!bar)
+        return nullptr;
+    for (QAction* m : bar->actions())
+        if (m->text() == top)
+            return menuAction(m->menu(), path.section('/', 1));
+    return nullptr;
 }
 
 // Chooses `path` in an open file dialog, as a user typing it would.

@@ -182,26 +182,17 @@ TEST_F(TableFixture, SaveAndLoadThroughTheMenus)
     dlg.initDoeTableData();
     auto* grid = child<QTableWidget>(&dlg, "tableWidget");
     const int n = grid->rowCount();
-    auto* bar = dlg.findChild<QMenuBar*>();
-    auto action = [&](const QString& menu, const QString& text) -> QAction* {
-        for (QAction* m : bar->actions())
-            if (m->text() == menu)
-                for (QAction* a : m->menu()->actions())
-                    if (a->text() == text)
-                        return a;
-        return nullptr;
-    };
 
     const QString path = dir.filePath("design.csv");
     answerNextFileDialog(path);
     auto box = answerNextBox();
-    action("File", "Save")->trigger();
+    menuBarAction(&dlg, "File/Save")->trigger();
     EXPECT_EQ(box->text, "Success\n");
     EXPECT_TRUE(QFile::exists(path));
 
     api.clearTableAndRegressionData();
     answerNextFileDialog(path);
-    action("File", "Load")->trigger();
+    menuBarAction(&dlg, "File/Load")->trigger();
     EXPECT_EQ(grid->rowCount(), n);
     EXPECT_EQ(facadeRows(), n);
 
@@ -212,7 +203,7 @@ TEST_F(TableFixture, SaveAndLoadThroughTheMenus)
     f.close();
     answerNextFileDialog(junk);
     box = answerNextBox();
-    action("File", "Load")->trigger();
+    menuBarAction(&dlg, "File/Load")->trigger();
     EXPECT_EQ(grid->rowCount(), facadeRows());
     box.reset();
 
@@ -422,15 +413,6 @@ TEST_F(TableFixture, LoadingClosesTheResultWindowsBeforeTheTableIsReplaced)
     const QString saved = dir.filePath("design.csv");
     QString msg;
     ASSERT_TRUE(api.saveDoeTableByPath(saved, msg));
-    auto* bar = table.findChild<QMenuBar*>();
-    auto action = [&](const QString& menu, const QString& text) -> QAction* {
-        for (QAction* m : bar->actions())
-            if (m->text() == menu)
-                for (QAction* a : m->menu()->actions())
-                    if (a->text() == text)
-                        return a;
-        return nullptr;
-    };
     // Fits with the response and factors Make Table handed over; Run opens the stepwise window.
     // Notes whether the fit settings were still there when that window went away: a stepwise run
     // may still be reading them on its worker thread until the window stops it.
@@ -458,7 +440,7 @@ TEST_F(TableFixture, LoadingClosesTheResultWindowsBeforeTheTableIsReplaced)
     QPointer<DoeRegressionResultDlg> report = stepwise->report(0);
     ASSERT_FALSE(report.isNull());
     answerNextFileDialog(saved);
-    action("File", "Load")->trigger();
+    menuBarAction(&table, "File/Load")->trigger();
     EXPECT_TRUE(stepwise.isNull());
     EXPECT_TRUE(report.isNull());
     EXPECT_EQ(responsesWhenClosed, 1);
@@ -473,7 +455,7 @@ TEST_F(TableFixture, LoadingClosesTheResultWindowsBeforeTheTableIsReplaced)
     ASSERT_FALSE(stepwise.isNull());
     responsesWhenClosed = -1;
     answerNextFileDialog(saved);
-    action("Advanced", "Load SI Result File")->trigger();
+    menuBarAction(&table, "Advanced/Load SI Result File")->trigger();
     EXPECT_TRUE(stepwise.isNull());
     EXPECT_EQ(responsesWhenClosed, 1);
     EXPECT_GT(grid->rowCount(), 0);

@@ -58,6 +58,15 @@ QStringList customTerms(DoeBussinessApi& api)
 
 struct WizardFixture : ::testing::Test {
     DoeBussinessApi api;
+
+    // Continuous factors X1, X2, ... added through the facade before the wizard opens.
+    void addContinuous(int count)
+    {
+        DoeDesignFactor f;
+        QString msg;
+        for (int i = 0; i < count; ++i)
+            ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    }
 };
 
 }  // namespace
@@ -252,10 +261,7 @@ TEST_F(WizardFixture, CancelRestoresEverythingAsItWasWhenOpened)
 TEST_F(WizardFixture, LongDesignSearchRunsBehindABusyDialog)
 {
     // Ten continuous factors with response-surface terms: a search of about a second.
-    DoeDesignFactor f;
-    QString msg;
-    for (int i = 0; i < 10; ++i)
-        ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    addContinuous(10);
     DoeCustomDesignDlg dlg(&api, nullptr);
     dlg.show();
     auto* next = child<QPushButton>(&dlg, "pushButton_next");
@@ -295,9 +301,7 @@ TEST_F(WizardFixture, LongDesignSearchRunsBehindABusyDialog)
 
 TEST_F(WizardFixture, EscapeAndClosingTheWindowActAsCancel)
 {
-    DoeDesignFactor f;
-    QString msg;
-    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    addContinuous(1);
     for (bool escape : {true, false}) {
         DoeCustomDesignDlg dlg(&api, nullptr);
         dlg.show();
@@ -316,10 +320,7 @@ TEST_F(WizardFixture, EscapeAndClosingTheWindowActAsCancel)
 
 TEST_F(WizardFixture, PreviousDoesNoPageWorkAndNextOnModelPageRebuildsTerms)
 {
-    DoeDesignFactor f;
-    QString msg;
-    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
-    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    addContinuous(2);
     DoeCustomDesignDlg dlg(&api, nullptr);
     dlg.show();
     auto* next = child<QPushButton>(&dlg, "pushButton_next");
@@ -342,10 +343,7 @@ TEST_F(WizardFixture, PreviousDoesNoPageWorkAndNextOnModelPageRebuildsTerms)
 
 TEST_F(WizardFixture, RunCountChoiceIsSentAndNextOntoGenerationResetsIt)
 {
-    DoeDesignFactor f;
-    QString msg;
-    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
-    ASSERT_TRUE(api.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+    addContinuous(2);
     DoeCustomDesignDlg dlg(&api, nullptr);
     dlg.show();
     auto* next = child<QPushButton>(&dlg, "pushButton_next");
