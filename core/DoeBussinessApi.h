@@ -198,6 +198,8 @@ private:
     // Reads the slot's step statistics and flags from the engine link and publishes them.
     void _publishStepwiseSnapshot(int slot);
     bool _isRegressionSlot(int slot) const;
+    // Drops the fit: engine slots, stepwise state and snapshots, Monte Carlo settings.
+    void _discardFit();
 
 public:
     // ---- end of regression, stepwise, Monte Carlo and sensitivity ----

@@ -3,6 +3,7 @@
 #include "DoeBussinessApi.h"
 
 #include "DoeAlgorithmManager.h"
+#include "DoeCommon.h"
 #include "DoeFitModelManager.h"
 #include "DoeFunctionManager.h"
 #include "DoeMonteCarloSimulator.h"
@@ -28,11 +29,29 @@ bool columnHasData(const DoeTableManager& table, const QString& name)
     return false;
 }
 
-bool isNumberText(const QString& s)
+// "Response data must be number\n" and, on a second line, the 1-based table rows whose response
+// cell is not a number (at most ten, then "..."); empty when every response cell is a number.
+QString responseNumberError(const DoeRegressionData& data)
 {
-    bool ok = false;
-    s.toDouble(&ok);
-    return ok;
+    QStringList bad;
+    bool more = false;
+    const auto& rows = data.rawResponses();
+    for (int r = 0; r < rows.size() && !more; ++r) {
+        for (const QString& cell : rows[r]) {
+            if (DoeCommon::isDouble(cell))
+                continue;
+            if (bad.size() == 10) {
+                more = true;
+                break;
+            }
+            bad.append(QString::number(data.rowMap().value(r, r) + 1));
+            break;
+        }
+    }
+    if (bad.isEmpty())
+        return QString();
+    return QStringLiteral("Response data must be number\nRows: %1%2\n")
+        .arg(bad.join(QStringLiteral(", ")), more ? QStringLiteral(", ...") : QString());
 }
 
 }  // namespace
@@ -88,12 +107,11 @@ bool DoeBussinessApi::preparationForModelRegression(QString& err)
     if (!data.build(m_tableManager->columns(), m_tableManager->rows(), factors, responses, err))
         return false;
     // The cells themselves must be numbers: level indices of a text column are no response.
-    for (const auto& row : data.rawResponses())
-        for (const QString& cell : row)
-            if (!isNumberText(cell)) {
-                err += QStringLiteral("Response data must be number\n");
-                return false;
-            }
+    const QString responseError = responseNumberError(data);
+    if (!responseError.isEmpty()) {
+        err += responseError;
+        return false;
+    }
     const int rows = data.convertedFactors().size();
     if (rows == 0 || rows != data.convertedResponses().size()) {
         err += QStringLiteral("Data error\n");
@@ -102,12 +120,16 @@ bool DoeBussinessApi::preparationForModelRegression(QString& err)
     // Every factor column must describe a usable factor before any engine object is touched.
     for (const QString& f : factors) {
         const DoeDesignTableColumInfo col = data.columnInfo().value(f);
-        if (col.values.isEmpty() || (col.role == Continuous && col.values.size() != 2)) {
+        if (col.values.isEmpty()
+            || (col.role == Continuous
+                && (col.values.size() != 2 || !DoeCommon::isDouble(col.values[0])
+                    || !DoeCommon::isDouble(col.values[1])))) {
             err += QStringLiteral("Factor error\n");
             return false;
         }
     }
     if (!m_functionManager->createDoeObjMulti(responses.size())) {
+        _discardFit();
         err += QStringLiteral("fail to create doe obj\n");
         return false;
     }
@@ -151,12 +173,14 @@ bool DoeBussinessApi::preparationForModelRegression(QString& err)
             }
         }
         if (!data.columnInfo().contains(responses[k])) {
+            _discardFit();
             err += QStringLiteral("Response error\n");
             return false;
         }
         m_functionManager->addResponses(responses[k], k);
         m_functionManager->setRandomSeed(seed, k);
         if (m_functionManager->creataDoeModel(2, k) == -1) {
+            _discardFit();
             err += QStringLiteral("Fail to create model\n");
             return false;
         }
@@ -175,6 +199,16 @@ bool DoeBussinessApi::preparationForModelRegression(QString& err)
     for (int k = 0; k < responses.size(); ++k)
         _publishStepwiseSnapshot(k);
     return true;
+}
+
+void DoeBussinessApi::_discardFit()
+{
+    if (m_functionManager)
+        m_functionManager->releaseRegressionSlots();
+    if (m_fitModelManager)
+        m_fitModelManager->slotSettings().clear();
+    if (m_tableManager)
+        m_tableManager->analysisData().monteCarloTables.clear();
 }
 
 bool DoeBussinessApi::_isRegressionSlot(int slot) const
@@ -225,7 +259,7 @@ void DoeBussinessApi::predictResult(const QList<QString>& values, double& o1, do
                                     double& o4, double& o5, double alpha, int slot)
 {
     o1 = o2 = o3 = o4 = o5 = kNaN;
-    if (!m_functionManager || !m_fitModelManager || !m_tableManager)
+    if (!m_functionManager || !m_fitModelManager || !m_tableManager || !_isRegressionSlot(slot))
         return;
     const QList<QString>& factors = m_fitModelManager->modelFactorList();
     QList<QString> converted = values;
@@ -243,7 +277,7 @@ void DoeBussinessApi::predictResult(const QList<QString>& values, double& o1, do
 double DoeBussinessApi::calculateMax(QList<QString>& settings, double y1, double y2, double y3,
                                      double d1, double d2, double d3, int iterations, int slot)
 {
-    if (!m_functionManager)
+    if (!m_functionManager || !_isRegressionSlot(slot))
         return kNaN;
     return m_functionManager->calculateMax(settings, y1, y2, y3, d1, d2, d3, iterations, slot);
 }

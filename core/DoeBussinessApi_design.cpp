@@ -43,6 +43,7 @@ void DoeBussinessApi::genDoeTableFromCustomDesign_Preparation()
     m_tableManager = custom ? custom->clone() : nullptr;
     if (!m_tableManager)
         m_tableManager = new DoeTableManager;
+    _discardFit();
     if (m_fitModelManager)
         m_fitModelManager->reset();
     if (m_customDesignManager)
@@ -174,6 +175,7 @@ void DoeBussinessApi::clearTableAndRegressionData()
         m_tableManager->clear();
         m_tableManager->setParamDefinitions(DoeParamDefinitionList());
     }
+    _discardFit();
     if (m_fitModelManager)
         m_fitModelManager->reset();
 }
@@ -192,6 +194,7 @@ bool DoeBussinessApi::loadDoeTableByPath(const QString& path, QString& err)
     if (!m_tableManager)
         m_tableManager = new DoeTableManager;
     m_tableManager->takeContentFrom(loaded);
+    _discardFit();
     if (m_fitModelManager)
         m_fitModelManager->reset();
     return true;

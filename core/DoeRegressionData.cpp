@@ -68,8 +68,9 @@ bool DoeRegressionData::build(const QVector<DoeDesignTableColumInfo>& columns,
         QVector<QString> cf(f.size()), cr(r.size());
         for (int i = 0; i < f.size(); ++i)
             cf[i] = convertCell(columns[factorCols[i]], f[i]);
+        // A response is fitted on the number in its cell, whatever role its column has taken.
         for (int i = 0; i < r.size(); ++i)
-            cr[i] = convertCell(columns[responseCols[i]], r[i]);
+            cr[i] = r[i];
         d.m_rowMap.insert(d.m_rawFactors.size(), row);
         d.m_rawFactors.append(f);
         d.m_rawResponses.append(r);

@@ -174,6 +174,11 @@ bool DoeFunctionManager::createDoeObjMulti(int count)
     return true;
 }
 
+void DoeFunctionManager::releaseRegressionSlots()
+{
+    _releaseListModels();
+}
+
 int DoeFunctionManager::creataDoeModel(int kind, int slot)
 {
     StruDoeRegressionModel* model = _getCurModelByIndex(slot);

@@ -66,6 +66,8 @@ public:
     // engine objects
     bool createDoeObj();
     bool createDoeObjMulti(int count);
+    // Frees every regression slot, so that no reader answers from a fit of an earlier table.
+    void releaseRegressionSlots();
     int creataDoeModel(int kind, int slot);
     void setRandomSeed(unsigned long seed, int slot);
     void generateDoeTable(int runs, int slot);
