@@ -8,8 +8,13 @@
 #include "DoeTableManager.h"
 
 #include <cmath>
+#include <limits>
 
 namespace doeBussiness {
+
+namespace {
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+}
 
 void DoeBussinessApi::refreshMonteCarloData()
 {
@@ -147,6 +152,20 @@ bool DoeBussinessApi::monteCarloValidCheck(int slot, QString& err)
             err += QStringLiteral("Can't fix and spread together\n");
             return false;
         }
+    // Noise from the model needs an error estimate: a fit with no error DF has none.
+    const QList<QString>& responses = m_fitModelManager->modelResponseList();
+    const QString response = slot < responses.size() ? responses[slot] : QString();
+    const auto rmap = m_fitModelManager->slotSettings().monteCarloResponses.value(slot);
+    if (rmap.value(response).noiseMode == 2 && m_functionManager) {
+        double ssError = kNaN, ssModel = kNaN, rmse = kNaN, r2 = kNaN, r2Adj = kNaN, f = kNaN, p = kNaN;
+        int dfModel = 0, dfError = 0;
+        m_functionManager->getRunModelResult(ssError, ssModel, dfModel, dfError, rmse, r2, r2Adj, f, p,
+                                             slot);
+        if (dfError < 1) {
+            err += QStringLiteral("No error degrees of freedom for noise from the model\n");
+            return false;
+        }
+    }
     return true;
 }
 

@@ -273,8 +273,13 @@ bool DoeMonteCarloSimulator::simulate(const QList<QString>& factorNames,
             double value = pred;
             if (response.noiseMode == 1) {
                 value = pred + response.noiseStdDev * stdNormal(gen);
-            } else if (response.noiseMode == 2 && dfe >= 1 && std::isfinite(se1)) {
-                // Without error degrees of freedom the fit carries no noise estimate.
+            } else if (response.noiseMode == 2) {
+                // Without error degrees of freedom the fit carries no noise estimate to draw from.
+                if (dfe < 1 || !std::isfinite(se1)) {
+                    table.clear();
+                    err += QStringLiteral("No error degrees of freedom for noise from the model\n");
+                    return false;
+                }
                 if (dfe != tDf) {
                     tDf = dfe;
                     tDraw = std::student_t_distribution<double>(dfe);

@@ -68,7 +68,8 @@ TEST_F(MonteCarloFacade, LinearModelOfANormalFactor)
     ASSERT_TRUE(api.getMonteCarloTableData(header, rows, 0));
     EXPECT_EQ(header, (QVector<QString>{"c", "Y"}));
     ASSERT_EQ(rows.size(), 10000);
-    EXPECT_NEAR(rows[0][1].toDouble(), 2 + 3 * rows[0][0].toDouble(), 1e-9);
+    // Cells carry six significant digits.
+    EXPECT_NEAR(rows[0][1].toDouble(), 2 + 3 * rows[0][0].toDouble(), 1e-4);
 }
 
 TEST_F(MonteCarloFacade, SequenceExampleLayout)
@@ -157,4 +158,28 @@ TEST_F(MonteCarloFacade, SettingsAreValidatedAndRefusalsShowTheStoredValue)
     EXPECT_FALSE(api.getResponseData(values, range, 0));
     ASSERT_TRUE(api.getMonteCarloFactorInfo(0, fmap));
     EXPECT_EQ(fmap["c"], DoeMonteCarloFactorInfo());
+}
+
+// Noise from the model needs error degrees of freedom: an exact fit through two rows has none, so
+// the simulation is refused with the reason and nothing is simulated.
+TEST(MonteCarloNoise, NoErrorDegreesOfFreedomIsRefused)
+{
+    QTemporaryDir dir;
+    DoeBussinessApi api;
+    QString err;
+    ASSERT_TRUE(prepare(api, dir, {"c", "Y"}, {{"-1", "1"}, {"1", "5"}}, "Y", {"c"}, err));
+    enter(api, {"c"});
+    ASSERT_TRUE(api.runModel(0));
+    DoeMonteCarloResponseInfo r;
+    r.noiseMode = 2;
+    ASSERT_TRUE(api.setMonteCarloResponseInfo(0, "Y", r, err));
+    EXPECT_FALSE(api.monteCarloValidCheck(0, err));
+    EXPECT_EQ(err, "No error degrees of freedom for noise from the model\n");
+    EXPECT_FALSE(api.genMonteCarloTableData(0));
+    QVector<double> values;
+    QPair<double, double> range;
+    EXPECT_FALSE(api.getResponseData(values, range, 0));
+    r.noiseMode = 0;
+    ASSERT_TRUE(api.setMonteCarloResponseInfo(0, "Y", r, err));
+    EXPECT_TRUE(api.monteCarloValidCheck(0, err));
 }
