@@ -1,7 +1,5 @@
 #include "DoeMonteCarloTable.h"
 
-#include <QLocale>
-
 #include <cmath>
 #include <limits>
 
@@ -16,7 +14,8 @@ QString DoeMonteCarloTable::numberText(double v)
 {
     if (!std::isfinite(v))
         return QString();
-    return QString::number(v, 'g', QLocale::FloatingPointShortest);
+    // Six significant digits, as the design table writes its cells.
+    return QStringLiteral("%1").arg(v, 0, 'g', -1);
 }
 
 QVector<QString> DoeMonteCarloTable::header() const
