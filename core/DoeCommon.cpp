@@ -323,15 +323,17 @@ void DoeCommon::genSamplePointsForPredict(QVector<QList<QString>>& points, const
             points.append(pointAt(p, 1));
         return;
     }
-    // Thinned grid; a base below 2 would not thin, so such a request yields no points.
+    // Thinned grid; a base below 2 would not thin, so such a request yields no points. A thinned
+    // grid may exceed the full-grid limit, but one too large to hold in memory yields none.
     if (base < 2)
         return;
     double count = total;
     for (int k = 0; k < values.size() && count >= 1.0; ++k)
         count /= base;
-    const quint64 n = static_cast<quint64>(std::floor(count));
-    if (n > limit)
+    const double maxCells = 2.0e7;
+    if (std::floor(count) * values.size() > maxCells)
         return;
+    const quint64 n = static_cast<quint64>(std::floor(count));
     points.reserve(static_cast<int>(n));
     for (quint64 p = 0; p < n; ++p)
         points.append(pointAt(p * static_cast<quint64>(base), static_cast<quint64>(base)));

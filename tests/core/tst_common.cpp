@@ -197,6 +197,10 @@ TEST(CommonSampleGrid, LargeGridIsThinnedByBase)
     EXPECT_TRUE(points.isEmpty());
     DoeCommon::genSamplePointsForPredict(points, QVector<QVector<double>>(12, axis), 2);
     EXPECT_TRUE(points.isEmpty());
+    // A thinned grid larger than the full-grid limit is still made: 100^3 / 2^3 points.
+    DoeCommon::genSamplePointsForPredict(points, QVector<QVector<double>>(3, axis.mid(0, 100)), 2);
+    ASSERT_EQ(points.size(), 125000);
+    EXPECT_EQ(points[1], (QList<QString>{"2", "0", "0"}));
 }
 
 TEST(CommonRandom, RangesAndDegenerateArguments)
