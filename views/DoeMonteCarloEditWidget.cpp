@@ -137,9 +137,12 @@ void DoeMonteCarloFactorWidget::send()
     if (!m_facade)
         return;
     QString message;
-    if (!m_facade->setMonteCarloFactorInfo(m_modelIndex, m_name, m_info, message))
-        QMessageBox::warning(this, "warning", message);
+    const bool ok = m_facade->setMonteCarloFactorInfo(m_modelIndex, m_name, m_info, message);
+    // The stored value goes back before the box takes the focus, so the field's second
+    // editingFinished carries an accepted value instead of the refused one.
     showRecord();
+    if (!ok)
+        QMessageBox::warning(this, "warning", message);
 }
 
 void DoeMonteCarloFactorWidget::slotComboboxFix()

@@ -126,20 +126,19 @@ void DoeRegressionResultDlg::slot_DoeMonteCarloStimulat()
         return;
     }
     QVector<double> values;
-    QPair<double, double> range;
+    QPair<double, double> range(0.0, 0.0);
     doeBussiness::DoeBussinessApi* facade = m_facade;
     const int slot = m_modelIndex;
     runWithBusyDialog(this, "Simulating...", [&]() {
         facade->genMonteCarloTableData(slot);
-        facade->getResponseData(values, range, slot);
+        if (!facade->getResponseData(values, range, slot))
+            range = qMakePair(0.0, 0.0);
     });
     double mean = 0, sd = 0;
     DoeCommon::calculateMeanAndStd(values, mean, sd);
-    double min = 0, max = 0;
-    if (!values.isEmpty()) {
-        min = *std::min_element(values.begin(), values.end());
-        max = *std::max_element(values.begin(), values.end());
-    }
+    // The summary and the histogram span the percentile pair; values beyond it fall into the end bins.
+    const double min = range.first;
+    const double max = range.second;
 
     QString lowerText, upperText;
     QMap<QString, DoeMonteCarloResponseInfo> responseInfo;

@@ -1,3 +1,4 @@
+#include "DoeMonteCarloEditWidget.h"
 #include "DoeMonteCarloResTableDlg.h"
 #include "DoeRegressionResultDlg.h"
 #include "DoeSensitivityWidget.h"
@@ -9,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
@@ -283,6 +285,22 @@ TEST_F(Report, MonteCarloSimulateAndMakeTable)
     EXPECT_EQ(table->item(0, 0)->text(), "Defect");
     EXPECT_EQ(table->item(1, 0)->text(), "Y");
     EXPECT_EQ(table->item(1, 1)->text(), "0");  // no spec limits: nothing defective
+    // Summary and bins span the percentile pair; values beyond it fall into the end bins.
+    QVector<double> values;
+    QPair<double, double> range;
+    ASSERT_TRUE(fit.api->getResponseData(values, range, 0));
+    QStringList labels;
+    for (QLabel* l : dlg->monteCarloWidgets().first()->findChildren<QLabel*>())
+        labels << l->text();
+    EXPECT_EQ(labels, QStringList({QString("Min Value:%1    ").arg(range.first, 0, 'g'),
+                                   QString("Max Value:%1").arg(range.second, 0, 'g')}));
+    const double w = (range.second - range.first) / 100;
+    EXPECT_NEAR(hist->xAxis->range().lower, range.first - w, 1e-9 * std::abs(range.first) + 1e-12);
+    EXPECT_NEAR(hist->xAxis->range().upper, range.second + w, 1e-9 * std::abs(range.second) + 1e-12);
+    double counted = 0;
+    for (auto it = bars->data()->constBegin(); it != bars->data()->constEnd(); ++it)
+        counted += it->value;
+    EXPECT_EQ(counted, values.size());
     QPointer<QWidget> old = dlg->monteCarloWidgets().first();
     simulate->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -314,6 +332,38 @@ TEST_F(Report, MonteCarloSpecLimitsAndFlatHistogram)
     const double defect = table->item(1, 1)->text().toDouble();
     EXPECT_GT(defect, 0.0);
     EXPECT_LT(defect, 1.0);
+}
+
+// A refused factor value shows one warning box, not a second one when the box takes the focus.
+TEST_F(Report, MonteCarloRefusedFactorValueWarnsOnce)
+{
+    build(false);
+    dlg->show();
+    QApplication::setActiveWindow(dlg.get());
+    auto* factor = dlg->findChild<DoeMonteCarloFactorWidget*>();
+    ASSERT_NE(factor, nullptr);
+    auto* sd = factor->findChild<QLineEdit*>("lineEdit_sd");
+    ASSERT_NE(sd, nullptr);
+    ASSERT_TRUE(sd->isVisible());
+    const QString stored = sd->text();
+    int boxes = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            ++boxes;
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    poll.start(20);
+    sd->setFocus();
+    sd->setText("-1");
+    QTest::keyClick(sd, Qt::Key_Return);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 400)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(boxes, 1);
+    EXPECT_EQ(sd->text(), stored);
 }
 
 TEST_F(Report, SensitivitySectionContinuousAndCategorical)
