@@ -77,11 +77,18 @@ void DoeRegressionResultDlg::slot_DoeMonteCarloMakeTable()
     QPair<double, double> range;
     doeBussiness::DoeBussinessApi* facade = m_facade;
     const int slot = m_modelIndex;
+    bool simulated = false;
     runWithBusyDialog(this, "Simulating...", [&]() {
-        facade->genMonteCarloTableData(slot);
+        simulated = facade->genMonteCarloTableData(slot);
         facade->getMonteCarloTableData(headers, rows, slot);
         facade->getResponseData(values, range, slot);
     });
+    // A refused simulation says why instead of showing an empty table.
+    QString refusal;
+    if (!simulated && !m_facade->monteCarloValidCheck(m_modelIndex, refusal)) {
+        QMessageBox::warning(this, "Warning", refusal);
+        return;
+    }
     headers.append("Obj");
     headers.append("Y in Spec");
 
