@@ -328,3 +328,31 @@ TEST(RegressionResponse, NoReaderAnswersFromAFitThatNoLongerMatches)
         expectNoFit(t.api, "table load");
     }
 }
+
+// The example table with a word typed into one Yield cell: the fit is refused naming the row;
+// once the cell is cleared, the other 26 rows are fitted on their yields.
+TEST(RegressionResponse, ExampleTableWithAWordInYield)
+{
+    DoeBussinessApi api;
+    QString err;
+    ASSERT_TRUE(api.loadDoeTableByPath(QString(VARISTRA_SOURCE_DIR) + "/examples/design_with_results.csv", err));
+    ASSERT_TRUE(api.setModelResponseList({"Yield"}, err));
+    ASSERT_TRUE(api.genModel_RSM_ByGivenList({"Temp", "Time", "Catalyst"}, err));
+    QString word = "oops";
+    ASSERT_TRUE(api.setSingleData(4, 3, word, err));
+    EXPECT_EQ(api.canRunModel(err), 1);
+    EXPECT_FALSE(api.preparationForModelRegression(err));
+    EXPECT_EQ(err, "Response data must be number\nRows: 5\n");
+    QString empty;
+    ASSERT_TRUE(api.setSingleData(4, 3, empty, err));
+    err.clear();
+    ASSERT_TRUE(api.preparationForModelRegression(err)) << err.toStdString();
+    QVector<QVector<QString>> yields;
+    api.getTableResponseConvertedDataForRegression(yields);
+    ASSERT_EQ(yields.size(), 26);
+    double mean = 0;
+    for (const auto& y : yields)
+        mean += y.value(0).toDouble() / yields.size();
+    EXPECT_GT(mean, 70);
+    EXPECT_LT(mean, 82);
+}
