@@ -209,7 +209,7 @@ void DoeTableDlg::pasteBlock()
         refused << tr("... and %1 more").arg(more);
     }
     if (outside > 0)
-        refused << tr("%1 cells beyond the end of the table were not pasted").arg(outside);
+        refused << tr("Cells beyond the end of the table: %1").arg(outside);
     if (!refused.isEmpty())
         showWarningBox(this, tr("Not pasted:\n") + refused.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
