@@ -177,7 +177,7 @@ void DoeTableDlg::pasteBlock()
 {
     QTableWidget* table = m_ui->tableWidget;
     const QVector<QVector<QString>> block = blockFromTabSeparated(QGuiApplication::clipboard()->text());
-    if (block.isEmpty() || table->rowCount() == 0 || table->columnCount() == 0)
+    if (block.isEmpty())
         return;
     const int top = std::max(table->currentRow(), 0);
     const int left = std::max(table->currentColumn(), 0);
