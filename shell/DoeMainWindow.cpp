@@ -1,8 +1,12 @@
 #include "DoeMainWindow.h"
 
 #include <QAction>
+#include <QGridLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 #include "DoeBussinessApi.h"
 #include "DoeCustomDesignDlg.h"
@@ -28,6 +32,7 @@ DoeMainWindow::DoeMainWindow(DoeMainWindow** hostPointer) : QMainWindow(nullptr)
     setWindowTitle(QStringLiteral("Varistra"));
     initActions();
     initMenuBar();
+    initWelcome();
     resize(800, 600);
 }
 
@@ -75,6 +80,60 @@ void DoeMainWindow::initMenuBar()
     m_helpMenu->addAction(m_aboutAction);
 }
 
+void DoeMainWindow::initWelcome()
+{
+    auto* page = new QWidget(this);
+    page->setObjectName(QStringLiteral("widget_welcome"));
+    auto* title = new QLabel(tr("Design experiments and analyse their results"), page);
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.4);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(16);
+    grid->setVerticalSpacing(20);
+    const struct {
+        QAction* action;
+        const char* name;
+        QString text;
+    } entries[] = {
+        {m_customDesignAction, "pushButton_custom_design",
+         tr("<b>DOE &gt; Custom Design</b><br>Describe the factors of an experiment, the responses you will "
+            "measure and the model terms of interest; Varistra finds the number of runs, generates the "
+            "design and turns it into a design table to fill in or hand to a simulator.")},
+        {m_fitModelAction, "pushButton_fit_model",
+         tr("<b>Analyze &gt; Fit Model</b><br>Open a design table with its measured responses (a .csv "
+            "file), fit a stepwise model to one response and explore it: summary of fit, analysis of "
+            "variance, prediction profiler, Monte Carlo simulation and sensitivity analysis.")},
+    };
+    int row = 0;
+    for (const auto& entry : entries) {
+        auto* button = new QPushButton(entry.action->text(), page);
+        button->setObjectName(QString::fromLatin1(entry.name));
+        button->setMinimumWidth(150);
+        // The button is only another way to the menu entry: one action, one behaviour.
+        const bool ok = connect(button, SIGNAL(clicked()), entry.action, SLOT(trigger()));
+        Q_ASSERT(ok);
+        Q_UNUSED(ok)
+        auto* label = new QLabel(entry.text, page);
+        label->setWordWrap(true);
+        label->setTextFormat(Qt::RichText);
+        grid->addWidget(button, row, 0, Qt::AlignTop);
+        grid->addWidget(label, row, 1);
+        ++row;
+    }
+    grid->setColumnStretch(1, 1);
+
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(48, 40, 48, 40);
+    layout->addWidget(title);
+    layout->addSpacing(12);
+    layout->addLayout(grid);
+    layout->addStretch(1);
+    setCentralWidget(page);
+}
+
 void DoeMainWindow::slotCustomDesign()
 {
     if (!m_bussinessApi)
@@ -91,6 +150,16 @@ void DoeMainWindow::slotFitModel()
     m_bussinessApi->clearTableAndRegressionData();
     DoeTableDlg dlg(m_bussinessApi, this);
     dlg.slotTableLoadPublic();
+    dlg.exec();
+}
+
+void DoeMainWindow::openTableFile(const QString& path)
+{
+    if (!m_bussinessApi)
+        return;
+    m_bussinessApi->clearTableAndRegressionData();
+    DoeTableDlg dlg(m_bussinessApi, this);
+    dlg.loadTableFile(path);
     dlg.exec();
 }
 

@@ -23,9 +23,14 @@ public:
     explicit DoeMainWindow(DoeMainWindow** hostPointer);
     ~DoeMainWindow() override;
 
+    // Opens the design table file `path` in the table dialog, as Fit Model does once a file is chosen.
+    void openTableFile(const QString& path);
+
 private:
     void initActions();
     void initMenuBar();
+    // The first-start page: what the two menus do, with a button for each.
+    void initWelcome();
 
 private slots:
     void slotCustomDesign();

@@ -4,7 +4,9 @@
 #include "DoeBussinessApi.h"
 #include "DoeColumnFit.h"
 #include "DoeNumberInputDlg.h"
+#include "DoeScreenFit.h"
 #include "DoeTableDlg.h"
+#include "DoeWheelGuard.h"
 #include "ui_DoeCustomDesignDlg.h"
 
 #include <QKeyEvent>
@@ -33,6 +35,8 @@ DoeCustomDesignDlg::DoeCustomDesignDlg(DoeBussinessApi* api, QWidget* parent)
     initUI();
     setDataToUI();
     initConnection();
+    fitToAvailableScreen(this);
+    DoeWheelGuard::install(this);
 }
 
 DoeCustomDesignDlg::~DoeCustomDesignDlg()

@@ -7,10 +7,13 @@
 #include "DoeNumberInputDlg.h"
 #include "DoeRegressionResultDlg.h"
 #include "DoeStepwiseModelDlg.h"
+#include "DoeTableDlgClipboard.h"
 #include "ZelConsole.h"
 #include "ui_DoeTableDlg.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -68,7 +71,9 @@ void DoeTableDlg::initUI()
     auto* bar = new QMenuBar(this);
     QMenu* file = bar->addMenu(tr("File"));
     m_saveAction = file->addAction(tr("Save"));
+    m_saveAction->setShortcut(QKeySequence::Save);
     m_loadAction = file->addAction(tr("Load"));
+    m_loadAction->setShortcut(QKeySequence::Open);
     QMenu* analyze = bar->addMenu(tr("Analyze"));
     m_fitModelAction = analyze->addAction(tr("Fit Model"));
     QMenu* advanced = bar->addMenu(tr("Advanced"));
@@ -79,6 +84,7 @@ void DoeTableDlg::initUI()
     layout()->setMenuBar(bar);
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
     m_ui->tableWidget->viewport()->installEventFilter(this);
+    m_ui->tableWidget->installEventFilter(this);
 }
 
 void DoeTableDlg::setDataToUI()
@@ -124,22 +130,104 @@ void DoeTableDlg::onTableDataChanged(int row, int column)
     QTableWidget* table = m_ui->tableWidget;
     if (row < 0 || column < 0 || row >= table->rowCount() || column >= table->columnCount())
         return;
-    QSignalBlocker block(table);
     QTableWidgetItem* item = table->item(row, column);
-    QString text = item ? item->text() : QString();
-    if (m_api) {
-        QString message;
-        if (!m_api->setSingleData(row, column, text, message))
-            showWarningBox(this, message);
-    }
-    if (item)
-        item->setText(text);
+    QString message;
+    if (!applyCellText(row, column, item ? item->text() : QString(), message))
+        showWarningBox(this, message);
+}
+
+bool DoeTableDlg::applyCellText(int row, int column, const QString& text, QString& message)
+{
+    QTableWidget* table = m_ui->tableWidget;
+    QSignalBlocker block(table);
+    QString stored = text;
+    const bool ok = !m_api || m_api->setSingleData(row, column, stored, message);
+    if (QTableWidgetItem* item = table->item(row, column))
+        item->setText(stored);
     else
-        table->setItem(row, column, new QTableWidgetItem(text));
+        table->setItem(row, column, new QTableWidgetItem(stored));
+    return ok;
+}
+
+void DoeTableDlg::copySelection()
+{
+    QTableWidget* table = m_ui->tableWidget;
+    QModelIndexList cells = table->selectionModel()->selectedIndexes();
+    if (cells.isEmpty() && table->currentIndex().isValid())
+        cells << table->currentIndex();
+    if (cells.isEmpty())
+        return;
+    // The bounding block of the selection; cells inside it that are not selected stay empty.
+    int top = cells.first().row(), bottom = top, left = cells.first().column(), right = left;
+    for (const QModelIndex& cell : cells) {
+        top = std::min(top, cell.row());
+        bottom = std::max(bottom, cell.row());
+        left = std::min(left, cell.column());
+        right = std::max(right, cell.column());
+    }
+    QVector<QVector<QString>> block(bottom - top + 1, QVector<QString>(right - left + 1));
+    for (const QModelIndex& cell : cells) {
+        if (const QTableWidgetItem* item = table->item(cell.row(), cell.column()))
+            block[cell.row() - top][cell.column() - left] = item->text();
+    }
+    QGuiApplication::clipboard()->setText(blockToTabSeparated(block));
+}
+
+void DoeTableDlg::pasteBlock()
+{
+    QTableWidget* table = m_ui->tableWidget;
+    const QVector<QVector<QString>> block = blockFromTabSeparated(QGuiApplication::clipboard()->text());
+    if (block.isEmpty())
+        return;
+    const int top = std::max(table->currentRow(), 0);
+    const int left = std::max(table->currentColumn(), 0);
+    QStringList refused;
+    int outside = 0;
+    for (int r = 0; r < block.size(); ++r) {
+        for (int c = 0; c < block[r].size(); ++c) {
+            const int row = top + r;
+            const int column = left + c;
+            if (row >= table->rowCount() || column >= table->columnCount()) {
+                ++outside;
+                continue;
+            }
+            QString message;
+            if (!applyCellText(row, column, block[r][c], message)) {
+                const QTableWidgetItem* header = table->horizontalHeaderItem(column);
+                refused << tr("Row %1, %2: %3")
+                               .arg(row + 1)
+                               .arg(header ? header->text() : QString::number(column + 1))
+                               .arg(message.trimmed());
+            }
+        }
+    }
+    // One report for the whole block, so a long paste does not raise a box per cell.
+    const int kListed = 15;
+    if (refused.size() > kListed) {
+        const int more = refused.size() - kListed;
+        refused = refused.mid(0, kListed);
+        refused << tr("... and %1 more").arg(more);
+    }
+    if (outside > 0)
+        refused << tr("Cells beyond the end of the table: %1").arg(outside);
+    if (!refused.isEmpty())
+        showWarningBox(this, tr("Not pasted:\n") + refused.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
 
 bool DoeTableDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    // Copy and paste on the grid itself; an open cell editor keeps its own copy and paste.
+    if (watched == m_ui->tableWidget && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Copy)) {
+            copySelection();
+            return true;
+        }
+        if (key->matches(QKeySequence::Paste)) {
+            pasteBlock();
+            return true;
+        }
+    }
     if (watched == m_ui->tableWidget->viewport() && event->type() == QEvent::MouseButtonPress) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         QItemSelectionModel* selection = m_ui->tableWidget->selectionModel();
@@ -237,7 +325,13 @@ void DoeTableDlg::openReportWindow()
 void DoeTableDlg::slotTableLoad()
 {
     const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), kCsvOpenFilter);
-    if (path.isEmpty() || !m_api)
+    if (!path.isEmpty())
+        loadTableFile(path);
+}
+
+void DoeTableDlg::loadTableFile(const QString& path)
+{
+    if (!m_api)
         return;
     // The result windows go before the table does: a stepwise run still stepping on its worker
     // thread must be stopped before the load resets the fit settings it reads.
@@ -329,10 +423,14 @@ bool DoeTableDlg::askToSaveTable()
 {
     if (m_ui->tableWidget->rowCount() < 1 || m_ui->tableWidget->columnCount() < 1)
         return true;
-    const QMessageBox::StandardButton answer = QMessageBox::question(
-        this, QStringLiteral("Tip"), tr("Save table data?"), QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    // Escape and the box's close button answer Cancel: only an explicit No discards typed results.
+    const QMessageBox::StandardButton answer =
+        QMessageBox::question(this, QStringLiteral("Tip"), tr("Save table data?"),
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+    if (answer == QMessageBox::No)
+        return true;
     // A save that was cancelled or failed keeps the dialog, and the results typed into it, open.
-    return answer != QMessageBox::Yes || saveTable();
+    return answer == QMessageBox::Yes && saveTable();
 }
 
 void DoeTableDlg::closeEvent(QCloseEvent* event)

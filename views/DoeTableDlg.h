@@ -33,6 +33,8 @@ public:
     void initDoeTableData();
     void slotTableLoadPublic();
     void slotFitModelPublic();
+    // Loads the design table file `path` as File > Load does once a file is chosen.
+    void loadTableFile(const QString& path);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -52,6 +54,11 @@ private:
     bool askToSaveTable();
     // Asks for a path and writes the table; true when the file was written.
     bool saveTable();
+    // Sends one cell's text to the facade as typing it would, and shows what the facade kept.
+    bool applyCellText(int row, int column, const QString& text, QString& message);
+    // Ctrl+C and Ctrl+V on the grid: a block of cells as tab-separated text.
+    void copySelection();
+    void pasteBlock();
 
 private slots:
     void slotFitModel();

@@ -1,10 +1,16 @@
 #include <QAction>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
+#include "DoeCustomDesignDlg.h"
 #include "DoeMainWindow.h"
+#include "DoeTableDlg.h"
+#include "widget_test_helpers.h"
 
 using doeUI::DoeMainWindow;
 
@@ -118,4 +124,66 @@ TEST(MainWindow, ManyWindowsEachOwnTheirFacade)
     EXPECT_NE(second, nullptr);
     delete second;
     EXPECT_EQ(second, nullptr);
+}
+
+TEST(MainWindow, FirstStartPageButtonsRunTheMenuActions)
+{
+    DoeMainWindow window(nullptr);
+    window.show();
+    ASSERT_NE(window.centralWidget(), nullptr);
+    // Each button opens what its menu entry opens; every modal window met on the way is noted and
+    // closed (Fit Model first offers the file dialog, then shows the table dialog).
+    const struct {
+        const char* button;
+        const char* action;
+        QStringList opened;
+    } rows[] = {
+        {"pushButton_custom_design", "Custom Design", {"doeUI::DoeCustomDesignDlg"}},
+        {"pushButton_fit_model", "Fit Model", {"QFileDialog", "doeUI::DoeTableDlg"}},
+    };
+    for (const auto& row : rows) {
+        auto* button = testhelp::child<QPushButton>(&window, row.button);
+        ASSERT_NE(button, nullptr) << row.button;
+        EXPECT_EQ(button->text(), row.action);
+        QSignalSpy triggered(actionNamed(window, row.action), SIGNAL(triggered(bool)));
+        QStringList opened;
+        std::function<void(QWidget*)> closeModal = [&](QWidget* w) {
+            opened << w->metaObject()->className();
+            if (opened.size() < row.opened.size())
+                testhelp::onNextModal(closeModal, 5000, w);
+            static_cast<QDialog*>(w)->reject();
+        };
+        testhelp::onNextModal(closeModal);
+        button->click();
+        EXPECT_EQ(triggered.count(), 1) << row.button;
+        EXPECT_EQ(opened, row.opened) << row.button;
+    }
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Varistra"));
+    EXPECT_EQ(window.size(), QSize(800, 600));
+}
+
+TEST(MainWindow, OpenTableFileShowsTheFileInTheTableDialog)
+{
+    const struct {
+        QString path;
+        int rows;
+        bool warned;
+    } cases[] = {
+        {QStringLiteral(VARISTRA_SOURCE_DIR "/examples/design_with_results.csv"), 27, false},
+        {QStringLiteral(VARISTRA_SOURCE_DIR "/examples/no_such_file.csv"), 0, true},
+    };
+    DoeMainWindow window(nullptr);
+    for (const auto& c : cases) {
+        int rows = -1;
+        auto box = testhelp::answerNextBox();
+        testhelp::onNextModal(
+            [&](QWidget* w) {
+                rows = testhelp::child<QTableWidget>(w, "tableWidget")->rowCount();
+                static_cast<QDialog*>(w)->reject();
+            },
+            5000, nullptr, [](QWidget* w) { return qobject_cast<doeUI::DoeTableDlg*>(w) != nullptr; });
+        window.openTableFile(c.path);
+        EXPECT_EQ(rows, c.rows) << c.path.toStdString();
+        EXPECT_EQ(box->seen, c.warned) << box->text.toStdString();
+    }
 }

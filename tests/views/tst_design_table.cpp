@@ -1,5 +1,6 @@
 // The design table dialog and the fit model dialog driven as a user does: cell edits, right-click
-// move and remove, load and save, the console, the save question on close and on Escape, Y/X and Run.
+// move and remove, load and save, the console, the save question on close and on Escape, Y/X and Run,
+// copy and paste of cell blocks.
 #include "DoeBussinessApi.h"
 #include "DoeNormalModelDlg.h"
 #include "DoeRegressionResultDlg.h"
@@ -9,6 +10,8 @@
 #include "facade_test_helpers.h"
 #include "widget_test_helpers.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
@@ -17,7 +20,10 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <gtest/gtest.h>
+#include <utility>
+#include <vector>
 
 using namespace doeBussiness;
 using namespace doeUI;
@@ -459,4 +465,115 @@ TEST_F(TableFixture, LoadingClosesTheResultWindowsBeforeTheTableIsReplaced)
     EXPECT_TRUE(stepwise.isNull());
     EXPECT_EQ(responsesWhenClosed, 1);
     EXPECT_GT(grid->rowCount(), 0);
+}
+
+TEST_F(TableFixture, CopiesAndPastesBlocksAsTabSeparatedText)
+{
+    makeTable();
+    DoeTableDlg dlg(&api, nullptr);
+    dlg.initDoeTableData();
+    auto* grid = child<QTableWidget>(&dlg, "tableWidget");
+    const int n = grid->rowCount();
+    ASSERT_GE(n, 4);
+
+    // Block out: rows 1-2, columns 0-1, as the facade holds them.
+    grid->setRangeSelected(QTableWidgetSelectionRange(1, 0, 2, 1), true);
+    QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+    const QString expected = facadeRow(1).at(0) + "\t" + facadeRow(1).at(1) + "\n" + facadeRow(2).at(0) + "\t"
+                             + facadeRow(2).at(1) + "\n";
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+
+    // Block in at the current cell, each cell sent to the facade: a spreadsheet's CRLF rows and a
+    // quoted cell holding a tab; a response number comes back normalised as typing it would.
+    grid->clearSelection();
+    grid->setCurrentCell(0, 1);
+    QGuiApplication::clipboard()->setText("0.5\t7.25000000001\r\n\"a\tb\"\t8\r\n");
+    auto box = answerNextBox();
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    QTest::qWait(50);
+    EXPECT_FALSE(box->seen) << box->text.toStdString();
+    box.reset();
+    EXPECT_EQ(facadeRow(0).at(1), "0.5");
+    EXPECT_EQ(facadeRow(1).at(1), "a\tb");
+    EXPECT_EQ(facadeRow(1).at(2), "8");
+    EXPECT_EQ(grid->item(0, 2)->text(), facadeRow(0).at(2));
+    EXPECT_NEAR(facadeRow(0).at(2).toDouble(), 7.25, 1e-9);
+
+    // The last row goes from the facade behind the grid's back: its cells are refused, and the
+    // refusals and the cells beyond the table come in one box that lists them.
+    QString msg;
+    ASSERT_TRUE(api.deleteTableRow(n - 1, msg));
+    grid->setCurrentCell(n - 2, 1);
+    QGuiApplication::clipboard()->setText("1\t2\t3\n4\t5\t6\n7\n");
+    box = answerNextBox();
+    QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(box->seen);
+    EXPECT_EQ(box->title, "warning");
+    const QString last = QString::number(n);
+    EXPECT_EQ(box->text, "Not pasted:\nRow " + last + ", " + grid->horizontalHeaderItem(1)->text()
+                             + ": Invalid row\nRow " + last + ", " + grid->horizontalHeaderItem(2)->text()
+                             + ": Invalid row\nCells beyond the end of the table: 3\n");
+    EXPECT_EQ(facadeRow(n - 2).mid(1), (QVector<QString>{"1", "2"}));
+}
+
+TEST_F(TableFixture, KeysLoadAndSave)
+{
+    makeTable();
+    QTemporaryDir dir;
+    DoeTableDlg dlg(&api, nullptr);
+    dlg.initDoeTableData();
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    const int n = facadeRows();
+
+    const QString path = dir.filePath("keys.csv");
+    answerNextFileDialog(path);
+    auto box = answerNextBox();
+    QTest::keyClick(&dlg, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(box->text, "Success\n");
+    ASSERT_TRUE(QFile::exists(path));
+
+    api.clearTableAndRegressionData();
+    dlg.activateWindow();  // back from the success box
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    answerNextFileDialog(path);
+    QTest::keyClick(&dlg, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(facadeRows(), n);
+    EXPECT_EQ(child<QTableWidget>(&dlg, "tableWidget")->rowCount(), n);
+}
+
+TEST_F(TableFixture, OnlyAnExplicitNoToTheSaveQuestionDiscards)
+{
+    makeTable();
+    // Each way of dismissing the question without answering it keeps the dialog and what was typed.
+    const std::vector<std::pair<const char*, std::function<void(QMessageBox*)>>> dismissals = {
+        {"Escape on the question", [](QMessageBox* b) { QTest::keyClick(b, Qt::Key_Escape); }},
+        {"the question's close box", [](QMessageBox* b) { b->close(); }},
+        {"Cancel", [](QMessageBox* b) { b->button(QMessageBox::Cancel)->click(); }},
+    };
+    for (const auto& dismiss : dismissals) {
+        DoeTableDlg dlg(&api, nullptr);
+        dlg.initDoeTableData();
+        dlg.show();
+        auto* grid = child<QTableWidget>(&dlg, "tableWidget");
+        grid->item(0, 2)->setText("42");
+        bool asked = false;
+        onNextModal([&](QWidget* w) {
+            auto* b = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(b, nullptr);
+            asked = b->text() == "Save table data?";
+            dismiss.second(b);
+        });
+        QTest::keyClick(grid, Qt::Key_Escape);
+        EXPECT_TRUE(asked) << dismiss.first;
+        EXPECT_TRUE(dlg.isVisible()) << dismiss.first;
+        EXPECT_EQ(grid->item(0, 2)->text(), "42") << dismiss.first;
+        EXPECT_EQ(facadeRow(0).at(2), "42") << dismiss.first;
+
+        auto no = answerNextBox(QMessageBox::No);
+        dlg.close();
+        EXPECT_TRUE(no->seen) << dismiss.first;
+        EXPECT_FALSE(dlg.isVisible()) << dismiss.first;
+    }
 }

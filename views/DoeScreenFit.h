@@ -1,0 +1,14 @@
+#pragma once
+// Window sizes that fit the screen a window opens on, whatever its size and scaling.
+#include "plan_views_global.h"
+
+class QWidget;
+
+namespace doeUI {
+
+// Shrinks `window` to at most `share` of the available area of the screen it will open on (its
+// parent's screen, else the screen under the mouse). A dialog then places itself over its parent,
+// inside that area, when it is shown.
+PLAN_VIEWS_EXPORT void fitToAvailableScreen(QWidget* window, double share = 0.9);
+
+}  // namespace doeUI
