@@ -5,8 +5,6 @@
 #ifndef EXACT_LSQ_H
 #define EXACT_LSQ_H
 
-#include "orvex.h"
-
 #include <boost/math/distributions/fisher_f.hpp>
 #include <boost/math/distributions/students_t.hpp>
 
@@ -121,22 +119,6 @@ inline double twoSidedT(Quad t, int df)
     const long double a = std::fabs(static_cast<long double>(t));
     return static_cast<double>(
         2 * boost::math::cdf(boost::math::complement(boost::math::students_t_distribution<long double>(df), a)));
-}
-
-// Coded model row of one run through the engine's own description of its columns and parameters:
-// coded[c] is the value of expanded column c (column 0 is 1).
-inline std::vector<Quad> paramRow(void* h, const std::vector<double>& coded)
-{
-    const int E = numexpandfac(h), P = numparameter(h);
-    std::vector<Quad> row(P, 1);
-    std::vector<int> powers(E);
-    for (int p = 0; p < P; ++p) {
-        getparameter(h, p, powers.data());
-        for (int c = 1; c < E; ++c)
-            for (int k = 0; k < powers[c]; ++k)
-                row[p] *= coded[c];
-    }
-    return row;
 }
 
 }  // namespace exact

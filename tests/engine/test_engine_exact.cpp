@@ -14,6 +14,22 @@ using exact::Quad;
 
 namespace {
 
+// Coded model row of one run through the engine's own description of its columns and parameters:
+// coded[c] is the value of expanded column c (column 0 is 1).
+std::vector<Quad> paramRow(void* h, const std::vector<double>& coded)
+{
+    const int E = numexpandfac(h), P = numparameter(h);
+    std::vector<Quad> row(P, 1);
+    std::vector<int> powers(E);
+    for (int p = 0; p < P; ++p) {
+        getparameter(h, p, powers.data());
+        for (int c = 1; c < E; ++c)
+            for (int k = 0; k < powers[c]; ++k)
+                row[p] *= coded[c];
+    }
+    return row;
+}
+
 struct Case {
     const char* name;
     double offset, scale, noise;  // y = offset + scale * effects(x) + noise * u, u in [-1, 1]
@@ -61,7 +77,7 @@ protected:
         }
         loadData(h, runs, y);
         for (size_t i = 0; i < runs.size(); ++i) {
-            X.push_back(exact::paramRow(h, {1, runs[i][0], runs[i][1], runs[i][2]}));
+            X.push_back(paramRow(h, {1, runs[i][0], runs[i][1], runs[i][2]}));
             yq.push_back(y[i]);
         }
         Quad mean = 0;
@@ -167,7 +183,7 @@ void ExactFit::checkRun(const std::vector<int>& entered, Errors& err)
     }
     const long double t = boost::math::quantile(boost::math::students_t_distribution<long double>(dfe), 0.975L);
     for (const std::vector<double>& x : {std::vector<double>{0.25, -0.75, 0.5}, {1, 1, 1}, {-0.3, 0.1, 0.9}}) {
-        const std::vector<Quad> row = exact::paramRow(h, {1, x[0], x[1], x[2]});
+        const std::vector<Quad> row = paramRow(h, {1, x[0], x[1], x[2]});
         Quad pred = 0;
         for (int j = 0; j < P; ++j)
             pred += f.beta[j] * row[j];
