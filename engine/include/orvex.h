@@ -70,8 +70,9 @@ ORVEX_API int     numparameter(void* h);
  * ints; other columns write no codes). Null outputs are skipped; a column out of range writes
  * nothing. */
 ORVEX_API void    getexpandvalue(void* h, int column, int* factor, int* codes);
-/* powers[0 .. numexpandfac-1]: the power of each expanded column in parameter `parameter`.
- * Nothing for a null array or a parameter out of range. */
+/* powers[0 .. numexpandfac-1]: the power of each expanded column in parameter `parameter`; the
+ * intercept (parameter 0) is power 1 on column 0. Nothing for a null array or a parameter out of
+ * range. */
 ORVEX_API void    getparameter(void* h, int parameter, int* powers);
 
 /* Fits the parameters whose entered flag (one int per parameter) is non-zero; the intercept is

@@ -90,14 +90,39 @@ int factorise(const FitData& data, const std::vector<char>& entered, Eigen::Matr
 Eigen::VectorXd residual(const FitData& data, const std::vector<int>& order, const Eigen::VectorXd& gamma)
 {
     const int n = static_cast<int>(data.X.rows());
-    Eigen::VectorXd e(n);
-    for (int i = 0; i < n; ++i) {
-        long double v = data.y[i];
-        for (size_t k = 0; k < order.size(); ++k)
-            v -= static_cast<long double>(data.X(i, order[k])) * gamma[static_cast<int>(k)];
-        e[i] = static_cast<double>(v);
+    std::vector<long double> acc(data.y.data(), data.y.data() + n);
+    for (size_t k = 0; k < order.size(); ++k) {
+        const double* col = data.X.col(order[k]).data();
+        const long double g = gamma[static_cast<int>(k)];
+        for (int i = 0; i < n; ++i)
+            acc[i] -= g * col[i];
     }
+    Eigen::VectorXd e(n);
+    for (int i = 0; i < n; ++i)
+        e[i] = static_cast<double>(acc[i]);
     return e;
+}
+
+// Per parameter: true for a basis column that an aliased entered column can replace, so that its
+// removal leaves the rank. Aliased column a = X_basis c; without basis column j its distance
+// from the rest is |c_j| / sqrt([(X'X)^-1]_jj), aliased again only below the alias tolerance.
+std::vector<char> removalKeepsRank(const FitData& data, const Fit& fit, const std::vector<int>& pos)
+{
+    const int P = static_cast<int>(fit.entered.size());
+    const int r = fit.p;
+    std::vector<char> keeps(P, 0);
+    for (int a = 0; a < P; ++a) {
+        if (!fit.entered[a] || pos[a] >= 0 || !(data.colNorm[a] > 0.0) || r >= fit.n)
+            continue;
+        const Eigen::VectorXd t = fit.q.transpose() * data.X.col(a);
+        const Eigen::VectorXd c = fit.rinv.triangularView<Eigen::Upper>() * t;
+        for (int k = 0; k < r; ++k) {
+            const double distance = std::fabs(c[k]) / fit.rinv.row(k).norm();
+            if (distance > kAliasTolerance * data.colNorm[a])
+                keeps[fit.order[k]] = 1;
+        }
+    }
+    return keeps;
 }
 
 }  // namespace
@@ -174,19 +199,26 @@ Fit fitEntered(const FitData& data, const std::vector<char>& entered)
     Eigen::VectorXd resid = residual(data, fit.order, fit.gamma);
     fit.gamma += fit.rinv.triangularView<Eigen::Upper>() * (Q.leftCols(r).transpose() * resid);
     resid = residual(data, fit.order, fit.gamma);
-    long double sse = 0.0L, fitted = 0.0L;
-    for (int i = 0; i < n; ++i) {
+    long double sse = 0.0L;
+    for (int i = 0; i < n; ++i)
         sse += static_cast<long double>(resid[i]) * resid[i];
-        fitted += data.y[i] - resid[i];
-    }
     fit.sse = static_cast<double>(sse);
-    // Model SS from the centred fitted values, never as SST - SSE.
-    const long double fittedMean = n > 0 ? fitted / n : 0.0L;
-    long double ssModel = 0.0L;
-    for (int i = 0; i < n; ++i) {
-        const long double d = static_cast<long double>(data.y[i]) - resid[i] - fittedMean;
-        ssModel += d * d;
+    // Model SS from the fitted effects of the centred columns, never as SST - SSE; the intercept
+    // alone gives exactly 0.
+    std::vector<long double> effect(n, 0.0L);
+    for (int k = 0; k < r; ++k) {
+        if (fit.order[k] == 0)
+            continue;
+        const double* col = data.X.col(fit.order[k]).data();
+        for (int i = 0; i < n; ++i)
+            effect[i] += static_cast<long double>(fit.gamma[k]) * col[i];
     }
+    long double effectMean = 0.0L, ssModel = 0.0L;
+    for (long double v : effect)
+        effectMean += v;
+    effectMean = n > 0 ? effectMean / n : 0.0L;
+    for (long double v : effect)
+        ssModel += (v - effectMean) * (v - effectMean);
     fit.ssModel = r > 0 ? static_cast<double>(ssModel) : kNaN;
 
     long double intercept = static_cast<long double>(data.yMean);
@@ -239,21 +271,14 @@ void computeStepStats(const FitData& data, Fit& fit)
     for (int k = 0; k < r; ++k)
         pos[fit.order[k]] = k;
     std::vector<int> out;
-    int enteredCount = 0;
-    for (int j = 0; j < P; ++j) {
+    for (int j = 0; j < P; ++j)
         if (!fit.entered[j])
             out.push_back(j);
-        else
-            ++enteredCount;
-    }
 
     // Entered parameters: the rise of SSE on removal is g^2 / [(Xc'Xc)^-1]_jj, unless another
     // entered column takes its place (an alias group): then the rank and the SSE stay, and the
     // test has no DF.
-    const bool aliasGroups = enteredCount > r;
-    std::vector<char> without;
-    Eigen::MatrixXd Qw, Rw;
-    std::vector<int> orderW;
+    const std::vector<char> keepsRank = removalKeepsRank(data, fit, pos);
     for (int j = 0; j < P; ++j) {
         StepParam& s = fit.stepParams[j];
         if (!fit.entered[j] || pos[j] < 0)
@@ -263,14 +288,8 @@ void computeStepStats(const FitData& data, Fit& fit)
             s.ndf = 1;
             continue;
         }
-        if (fit.dfe <= 0)
+        if (fit.dfe <= 0 || keepsRank[j])
             continue;
-        if (aliasGroups) {
-            without = fit.entered;
-            without[j] = 0;
-            if (factorise(data, without, Qw, Rw, orderW) == r)
-                continue;
-        }
         const double g = fit.gamma[pos[j]];
         const double v = fit.rinv.row(pos[j]).squaredNorm();
         s.ndf = 1;

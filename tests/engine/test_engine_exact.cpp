@@ -121,6 +121,8 @@ void ExactFit::checkStep(const std::vector<int>& entered, Errors& err)
     err.check(s.sse, f.sse, "SSE");
     err.check(s.rmse, std::sqrt(static_cast<long double>(mse)), "RMSE");
     err.check(s.rsq, 1 - f.sse / sst, "RSquare", 1e-15);
+    if (f.rank == 1)
+        EXPECT_EQ(s.rsq, 0.0);  // the intercept alone explains nothing, to the last bit
     err.check(s.rsqAdj, 1 - mse / (sst / (n - 1)), "RSquare Adj", 1e-15);
     err.check(s.cp, f.sse / (all.sse / (n - all.rank)) - n + 2 * f.rank, "Cp");
     const long double k = f.rank + 1;
