@@ -390,10 +390,10 @@ double leverage(const Fit& fit, const double* row, double* scratch)
 double predictRow(const Fit& fit, const double* row)
 {
     // The mean response plus the centred effects, so that a large mean costs no digits.
-    long double y = 0.0L;
+    double y = 0.0;
     for (int k = 0; k < fit.p; ++k)
-        y += static_cast<long double>(fit.gamma[k]) * centred(fit, row, fit.order[k]);
-    return static_cast<double>(fit.yMean + y);
+        y += fit.gamma[k] * centred(fit, row, fit.order[k]);
+    return fit.yMean + y;
 }
 
 }  // namespace orvex
