@@ -85,7 +85,8 @@ ORVEX_API void    step(void* h, const int* entered, double* sse, int* dfe, doubl
                        double* bicc);
 /* One parameter of the latest step: estimate, nDF, SS (rise of SSE on removal for an entered
  * parameter, fall on entry for another), F ratio, Prob>F. The intercept gives its estimate, 1, 0,
- * 0, 1; an aliased parameter or one whose test has no DF gives 0 DF, SS 0, F 0, Prob 1. An exact
+ * 0, 1; an aliased parameter, an entered one whose removal leaves the rank (another entered
+ * parameter takes its place) or one whose test has no DF gives 0 DF, SS 0, F 0, Prob 1. An exact
  * fit gives an infinite F and Prob 0. Nothing before a step or for a parameter out of range. */
 ORVEX_API void    getstepparameter(void* h, int parameter, double* estimate, int* ndf, double* ss,
                                    double* fRatio, double* probF);
