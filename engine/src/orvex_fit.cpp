@@ -87,7 +87,8 @@ int factorise(const FitData& data, const std::vector<char>& entered, Eigen::Matr
 }
 
 // y - X gamma over the basis columns, accumulated in extended precision.
-Eigen::VectorXd residual(const FitData& data, const std::vector<int>& order, const Eigen::VectorXd& gamma)
+Eigen::VectorXd residual(const FitData& data, const std::vector<int>& order,
+                         const Eigen::VectorXd& gamma)
 {
     const int n = static_cast<int>(data.X.rows());
     std::vector<long double> acc(data.y.data(), data.y.data() + n);
@@ -316,13 +317,14 @@ void computeStepStats(const FitData& data, Fit& fit)
         const double c = we[col] / nr2;
         long double sseAfter = 0.0L;
         for (int i = 0; i < n; ++i) {
-            const long double d = static_cast<long double>(e[i]) - static_cast<long double>(c) * W(i, col);
+            const long double d = e[i] - static_cast<long double>(c) * W(i, col);
             sseAfter += d * d;
         }
         StepParam& s = fit.stepParams[j];
         s.ndf = 1;
         s.ss = std::min(fit.sse, we[col] * we[col] / nr2);
-        fTest(s.ss, static_cast<double>(sseAfter) / (fit.dfe - 1), 1.0, fit.dfe - 1, s.fRatio, s.probF);
+        const double mseAfter = static_cast<double>(sseAfter) / (fit.dfe - 1);
+        fTest(s.ss, mseAfter, 1.0, fit.dfe - 1, s.fRatio, s.probF);
     }
 }
 
@@ -346,7 +348,8 @@ void computeRunStats(Fit& fit)
         rp.estimate = fit.beta[j];
         // The intercept's variance is the leverage of the origin; the others' are those of the
         // centred columns.
-        const double v = j == 0 ? leverage(fit, unit.data(), scratch.data()) : fit.rinv.row(k).squaredNorm();
+        const double v =
+            j == 0 ? leverage(fit, unit.data(), scratch.data()) : fit.rinv.row(k).squaredNorm();
         rp.stdError = std::sqrt(fit.mse * v);
         if (rp.stdError > 0.0) {
             rp.tRatio = rp.estimate / rp.stdError;

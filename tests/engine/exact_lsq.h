@@ -116,9 +116,9 @@ inline double upperF(Quad f, int d1, int d2)
 
 inline double twoSidedT(Quad t, int df)
 {
+    const boost::math::students_t_distribution<long double> dist(df);
     const long double a = std::fabs(static_cast<long double>(t));
-    return static_cast<double>(
-        2 * boost::math::cdf(boost::math::complement(boost::math::students_t_distribution<long double>(df), a)));
+    return static_cast<double>(2 * boost::math::cdf(boost::math::complement(dist, a)));
 }
 
 }  // namespace exact

@@ -69,8 +69,9 @@ protected:
         for (int i = 0; i < 25; ++i) {
             const int a = i % 5, b = i / 5, d = (a + 2 * b) % 5;
             const double x1 = (a - 2) / 2.0, x2 = (b - 2) / 2.0, x3 = (d - 2) / 2.0;
-            const double effects = 1 + 0.8 * x1 - 0.5 * x2 + 0.3 * x3 + 0.6 * x1 * x1 + 0.7 * x1 * x2
-                                   - 0.3 * x1 * x3 - 0.4 * x2 * x2 + 0.1 * x2 * x3 + 0.2 * x3 * x3;
+            const double effects = 1 + 0.8 * x1 - 0.5 * x2 + 0.3 * x3 + 0.6 * x1 * x1
+                                   + 0.7 * x1 * x2 - 0.3 * x1 * x3 - 0.4 * x2 * x2 + 0.1 * x2 * x3
+                                   + 0.2 * x3 * x3;
             const double u = gen() / 4294967296.0 * 2 - 1;
             runs.push_back({x1, x2, x3});
             y.push_back(c.offset + c.scale * effects + c.noise * u);
@@ -121,12 +122,14 @@ void ExactFit::checkStep(const std::vector<int>& entered, Errors& err)
     err.check(s.sse, f.sse, "SSE");
     err.check(s.rmse, std::sqrt(static_cast<long double>(mse)), "RMSE");
     err.check(s.rsq, 1 - f.sse / sst, "RSquare", 1e-15);
-    if (f.rank == 1)
+    if (f.rank == 1) {
         EXPECT_EQ(s.rsq, 0.0);  // the intercept alone explains nothing, to the last bit
+    }
     err.check(s.rsqAdj, 1 - mse / (sst / (n - 1)), "RSquare Adj", 1e-15);
     err.check(s.cp, f.sse / (all.sse / (n - all.rank)) - n + 2 * f.rank, "Cp");
     const long double k = f.rank + 1;
-    const long double m2ll = n * (std::log(2 * M_PIl) + std::log(static_cast<long double>(f.sse / n)) + 1);
+    const long double logSse = std::log(static_cast<long double>(f.sse / n));
+    const long double m2ll = n * (std::log(2 * M_PIl) + logSse + 1);
     err.check(s.aicc, m2ll + 2 * k + 2 * k * (k + 1) / (n - k - 1), "AICc");
     err.check(s.bic, m2ll + k * std::log(static_cast<long double>(n)), "BIC");
     for (int j = 0; j < P; ++j) {
@@ -183,8 +186,11 @@ void ExactFit::checkRun(const std::vector<int>& entered, Errors& err)
         err.check(o.t, f.beta[j] / se, what + " t");
         err.check(o.prob, exact::twoSidedT(f.beta[j] / se, dfe), what + " Prob>|t|");
     }
-    const long double t = boost::math::quantile(boost::math::students_t_distribution<long double>(dfe), 0.975L);
-    for (const std::vector<double>& x : {std::vector<double>{0.25, -0.75, 0.5}, {1, 1, 1}, {-0.3, 0.1, 0.9}}) {
+    const long double t =
+        boost::math::quantile(boost::math::students_t_distribution<long double>(dfe), 0.975L);
+    const std::vector<std::vector<double>> points = {
+        {0.25, -0.75, 0.5}, {1, 1, 1}, {-0.3, 0.1, 0.9}};
+    for (const std::vector<double>& x : points) {
         const std::vector<Quad> row = paramRow(h, {1, x[0], x[1], x[2]});
         Quad pred = 0;
         for (int j = 0; j < P; ++j)

@@ -120,8 +120,9 @@ TEST(EngineLinkAlias, BackwardPathMatchesExactDropTests)
         // Prob>F 1 goes first, the lowest term on ties; else the smallest rise (largest Prob>F),
         // which the data keep apart from the next so that rounding cannot decide.
         std::sort(rises.begin(), rises.end());
-        if (aliased.empty() && rises.size() > 1)
+        if (aliased.empty() && rises.size() > 1) {
             EXPECT_GT(static_cast<double>(rises[1].first / rises[0].first), 1 + 1e-6);
+        }
         const int expected = aliased.empty() ? rises.front().second : aliased.front();
         aliasedDrops += !aliased.empty();
         ASSERT_TRUE(m.stepwiseStepCombineBackward(0.1, 0.0, 0));
