@@ -143,9 +143,7 @@ void DoeRegressionResultDlg::buildTables()
             continue;
         double estimate = 0, stdError = 0, tRatio = 0, probT = 0;
         m_facade->getRunParameter(i, estimate, stdError, tRatio, probT, m_modelIndex);
-        // The engine leaves the constant term's name empty; show it by its usual name.
-        const QString name = (i == 0 && params[i].isEmpty()) ? QStringLiteral("Intercept") : params[i];
-        rows.append({name, number(estimate), number(stdError), number(tRatio), number(probT)});
+        rows.append({params[i], number(estimate), number(stdError), number(tRatio), number(probT)});
     }
     QTableWidget* est = report::makeTable(rows.size() + 1, 5, this);
     est->setMinimumHeight(35 * (rows.size() + 1));

@@ -64,9 +64,6 @@ DoeStepwiseModelWidget::DoeStepwiseModelWidget(DoeBussinessApi* facade, int mode
     m_form->setupUi(this);
     if (m_facade)
         m_facade->getSaveParamName(m_paramNames, m_modelIndex);
-    // The engine leaves the constant term's name empty; show it by its usual name.
-    if (!m_paramNames.isEmpty() && m_paramNames.first().isEmpty())
-        m_paramNames.first() = QStringLiteral("Intercept");
     initUI();
     setDataToUI();
     initConnection();

@@ -70,8 +70,9 @@ ORVEX_API int     numparameter(void* h);
  * ints; other columns write no codes). Null outputs are skipped; a column out of range writes
  * nothing. */
 ORVEX_API void    getexpandvalue(void* h, int column, int* factor, int* codes);
-/* powers[0 .. numexpandfac-1]: the power of each expanded column in parameter `parameter`.
- * Nothing for a null array or a parameter out of range. */
+/* powers[0 .. numexpandfac-1]: the power of each expanded column in parameter `parameter`; the
+ * intercept (parameter 0) is power 1 on column 0. Nothing for a null array or a parameter out of
+ * range. */
 ORVEX_API void    getparameter(void* h, int parameter, int* powers);
 
 /* Fits the parameters whose entered flag (one int per parameter) is non-zero; the intercept is
@@ -84,7 +85,8 @@ ORVEX_API void    step(void* h, const int* entered, double* sse, int* dfe, doubl
                        double* bicc);
 /* One parameter of the latest step: estimate, nDF, SS (rise of SSE on removal for an entered
  * parameter, fall on entry for another), F ratio, Prob>F. The intercept gives its estimate, 1, 0,
- * 0, 1; an aliased parameter or one whose test has no DF gives 0 DF, SS 0, F 0, Prob 1. An exact
+ * 0, 1; an aliased parameter, an entered one whose removal leaves the rank (another entered
+ * parameter takes its place) or one whose test has no DF gives 0 DF, SS 0, F 0, Prob 1. An exact
  * fit gives an infinite F and Prob 0. Nothing before a step or for a parameter out of range. */
 ORVEX_API void    getstepparameter(void* h, int parameter, double* estimate, int* ndf, double* ss,
                                    double* fRatio, double* probF);

@@ -43,6 +43,89 @@ void fTest(double num, double den, double df1, double df2, double& f, double& pr
     }
 }
 
+// Mean of a column with one correction pass, so that centring removes an offset to the last bit.
+double accurateMean(const Eigen::Ref<const Eigen::VectorXd>& v)
+{
+    const int n = static_cast<int>(v.size());
+    if (n == 0)
+        return 0.0;
+    const double m = v.mean();
+    long double d = 0.0L;
+    for (int i = 0; i < n; ++i)
+        d += v[i] - m;
+    return m + static_cast<double>(d / n);
+}
+
+// Gram-Schmidt in model order, twice per column, so that "aliased" means "a combination of
+// earlier entered parameters" (a column whose part orthogonal to the earlier ones is below
+// kAliasTolerance of its uncentred length). Returns the rank; order lists the basis columns.
+int factorise(const FitData& data, const std::vector<char>& entered, Eigen::MatrixXd& Q,
+              Eigen::MatrixXd& R, std::vector<int>& order)
+{
+    const int n = static_cast<int>(data.X.rows());
+    const int P = static_cast<int>(data.X.cols());
+    Q.resize(n, std::min(n, P));
+    R = Eigen::MatrixXd::Zero(P, P);
+    order.clear();
+    int r = 0;
+    for (int j = 0; j < P; ++j) {
+        if (!entered[j] || r >= n)
+            continue;
+        Eigen::MatrixXd v = data.X.col(j);
+        const double norm0 = data.colNorm[j];
+        const Eigen::MatrixXd c = orthogonalise(Q, r, v);
+        const double nv = v.norm();
+        if (!(norm0 > 0.0) || !(nv > kAliasTolerance * norm0))
+            continue;
+        Q.col(r) = v.col(0) / nv;
+        R.block(0, r, r, 1) = c;
+        R(r, r) = nv;
+        order.push_back(j);
+        ++r;
+    }
+    return r;
+}
+
+// y - X gamma over the basis columns, accumulated in extended precision.
+Eigen::VectorXd residual(const FitData& data, const std::vector<int>& order,
+                         const Eigen::VectorXd& gamma)
+{
+    const int n = static_cast<int>(data.X.rows());
+    std::vector<long double> acc(data.y.data(), data.y.data() + n);
+    for (size_t k = 0; k < order.size(); ++k) {
+        const double* col = data.X.col(order[k]).data();
+        const long double g = gamma[static_cast<int>(k)];
+        for (int i = 0; i < n; ++i)
+            acc[i] -= g * col[i];
+    }
+    Eigen::VectorXd e(n);
+    for (int i = 0; i < n; ++i)
+        e[i] = static_cast<double>(acc[i]);
+    return e;
+}
+
+// Per parameter: true for a basis column that an aliased entered column can replace, so that its
+// removal leaves the rank. Aliased column a = X_basis c; without basis column j its distance
+// from the rest is |c_j| / sqrt([(X'X)^-1]_jj), aliased again only below the alias tolerance.
+std::vector<char> removalKeepsRank(const FitData& data, const Fit& fit, const std::vector<int>& pos)
+{
+    const int P = static_cast<int>(fit.entered.size());
+    const int r = fit.p;
+    std::vector<char> keeps(P, 0);
+    for (int a = 0; a < P; ++a) {
+        if (!fit.entered[a] || pos[a] >= 0 || !(data.colNorm[a] > 0.0) || r >= fit.n)
+            continue;
+        const Eigen::VectorXd t = fit.q.transpose() * data.X.col(a);
+        const Eigen::VectorXd c = fit.rinv.triangularView<Eigen::Upper>() * t;
+        for (int k = 0; k < r; ++k) {
+            const double distance = std::fabs(c[k]) / fit.rinv.row(k).norm();
+            if (distance > kAliasTolerance * data.colNorm[a])
+                keeps[fit.order[k]] = 1;
+        }
+    }
+    return keeps;
+}
+
 }  // namespace
 
 FitData buildFitData(const Model& model, const std::vector<double>& runs,
@@ -68,9 +151,20 @@ FitData buildFitData(const Model& model, const std::vector<double>& runs,
             data.X(k, j) = row[j];
         data.y[k] = responses[i];
     }
+    data.colNorm = data.X.colwise().norm().transpose();
+    data.colMean = Eigen::VectorXd::Zero(P);
     if (n > 0) {
-        const double mean = data.y.mean();
-        data.sst = (data.y.array() - mean).square().sum();
+        for (int j = 1; j < P; ++j) {
+            data.colMean[j] = accurateMean(data.X.col(j));
+            data.X.col(j).array() -= data.colMean[j];
+        }
+        data.yMean = accurateMean(data.y);
+        data.y.array() -= data.yMean;
+        const double m = data.y.mean();
+        long double sst = 0.0L;
+        for (int k = 0; k < n; ++k)
+            sst += static_cast<long double>(data.y[k] - m) * (data.y[k] - m);
+        data.sst = static_cast<double>(sst);
     }
     const Fit full = fitEntered(data, std::vector<char>(P, 1));
     data.mseFull = full.mse;
@@ -89,43 +183,66 @@ Fit fitEntered(const FitData& data, const std::vector<char>& entered)
         fit.entered[0] = 1;
     fit.beta = Eigen::VectorXd::Zero(P);
     fit.sst = data.sst;
+    fit.colMean = data.colMean;
+    fit.yMean = data.yMean;
 
-    // Gram-Schmidt in model order, twice per column, so that "aliased" means "a combination of
-    // earlier entered parameters".
-    Eigen::MatrixXd Q(n, std::min(n, P));
-    Eigen::MatrixXd R = Eigen::MatrixXd::Zero(P, P);
-    int r = 0;
-    for (int j = 0; j < P; ++j) {
-        if (!fit.entered[j] || r >= n)
-            continue;
-        Eigen::MatrixXd v = data.X.col(j);
-        const double norm0 = v.norm();
-        const Eigen::MatrixXd c = orthogonalise(Q, r, v);
-        const double nv = v.norm();
-        if (!(norm0 > 0.0) || !(nv > kAliasTolerance * norm0))
-            continue;
-        Q.col(r) = v.col(0) / nv;
-        R.block(0, r, r, 1) = c;
-        R(r, r) = nv;
-        fit.order.push_back(j);
-        ++r;
-    }
+    Eigen::MatrixXd Q, R;
+    const int r = factorise(data, fit.entered, Q, R, fit.order);
     fit.p = r;
     fit.dfe = n - r;
-    Eigen::MatrixXd e = data.y;
-    const Eigen::MatrixXd qy = orthogonalise(Q, r, e);
-    fit.sse = e.squaredNorm();
     const auto Rr = R.topLeftCorner(r, r).triangularView<Eigen::Upper>();
     fit.rinv = Rr.solve(Eigen::MatrixXd::Identity(r, r));
-    const Eigen::VectorXd b = fit.rinv.triangularView<Eigen::Upper>() * qy.col(0);
-    for (int k = 0; k < r; ++k)
-        fit.beta[fit.order[k]] = b[k];
+    Eigen::MatrixXd e = data.y;
+    const Eigen::MatrixXd qy = orthogonalise(Q, r, e);
+    fit.gamma = fit.rinv.triangularView<Eigen::Upper>() * qy.col(0);
+    // One refinement on an accurately formed residual: the SSE then errs only by the square of
+    // the coefficients' error, which matters for near-perfect fits.
+    Eigen::VectorXd resid = residual(data, fit.order, fit.gamma);
+    fit.gamma += fit.rinv.triangularView<Eigen::Upper>() * (Q.leftCols(r).transpose() * resid);
+    resid = residual(data, fit.order, fit.gamma);
+    long double sse = 0.0L;
+    for (int i = 0; i < n; ++i)
+        sse += static_cast<long double>(resid[i]) * resid[i];
+    fit.sse = static_cast<double>(sse);
+    // Model SS from the fitted effects of the centred columns, never as SST - SSE; the intercept
+    // alone gives exactly 0.
+    std::vector<long double> effect(n, 0.0L);
+    for (int k = 0; k < r; ++k) {
+        if (fit.order[k] == 0)
+            continue;
+        const double* col = data.X.col(fit.order[k]).data();
+        for (int i = 0; i < n; ++i)
+            effect[i] += static_cast<long double>(fit.gamma[k]) * col[i];
+    }
+    long double effectMean = 0.0L, ssModel = 0.0L;
+    for (long double v : effect)
+        effectMean += v;
+    effectMean = n > 0 ? effectMean / n : 0.0L;
+    for (long double v : effect)
+        ssModel += (v - effectMean) * (v - effectMean);
+    fit.ssModel = r > 0 ? static_cast<double>(ssModel) : kNaN;
+
+    long double intercept = static_cast<long double>(data.yMean);
+    for (int k = 0; k < r; ++k) {
+        const int j = fit.order[k];
+        if (j == 0) {
+            intercept += fit.gamma[k];
+        } else {
+            fit.beta[j] = fit.gamma[k];
+            intercept -= static_cast<long double>(fit.gamma[k]) * data.colMean[j];
+        }
+    }
+    if (r > 0 && fit.order[0] == 0)
+        fit.beta[0] = static_cast<double>(intercept);
     fit.mse = fit.dfe > 0 ? fit.sse / fit.dfe : kNaN;
 
     // Summary statistics shared by step and run.
     fit.rmse = std::sqrt(fit.mse);
-    fit.rsquare = fit.sst > 0.0 ? 1.0 - fit.sse / fit.sst : kNaN;
-    fit.rsquareAdj = (fit.sst > 0.0 && n > 1 && fit.dfe > 0) ? 1.0 - fit.mse / (fit.sst / (n - 1)) : kNaN;
+    fit.rsquare = fit.sst > 0.0 ? fit.ssModel / fit.sst : kNaN;
+    // 1 - MSE / (SST / (n - 1)), written so that a fit no better than the mean gives exactly 0.
+    fit.rsquareAdj = (fit.sst > 0.0 && n > 1 && fit.dfe > 0)
+                         ? (fit.dfe * fit.ssModel - (r - 1.0) * fit.sse) / (fit.dfe * fit.sst)
+                         : kNaN;
     fit.cp = (data.mseFull > 0.0) ? fit.sse / data.mseFull - n + 2.0 * r : kNaN;
     if (n > 0 && fit.sse > 0.0) {
         const double m2ll = n * (std::log(2.0 * kPi) + std::log(fit.sse / n) + 1.0);
@@ -136,7 +253,7 @@ Fit fitEntered(const FitData& data, const std::vector<char>& entered)
     fit.valid = true;
     // Kept for the step statistics.
     fit.q = Q.leftCols(r);
-    fit.resid = e.col(0);
+    fit.resid = resid;
     return fit;
 }
 
@@ -159,7 +276,10 @@ void computeStepStats(const FitData& data, Fit& fit)
         if (!fit.entered[j])
             out.push_back(j);
 
-    // Entered parameters: the rise of SSE on removal is b^2 / [(X'X)^-1]_jj.
+    // Entered parameters: the rise of SSE on removal is g^2 / [(Xc'Xc)^-1]_jj, unless another
+    // entered column takes its place (an alias group): then the rank and the SSE stay, and the
+    // test has no DF.
+    const std::vector<char> keepsRank = removalKeepsRank(data, fit, pos);
     for (int j = 0; j < P; ++j) {
         StepParam& s = fit.stepParams[j];
         if (!fit.entered[j] || pos[j] < 0)
@@ -169,33 +289,42 @@ void computeStepStats(const FitData& data, Fit& fit)
             s.ndf = 1;
             continue;
         }
-        if (fit.dfe <= 0)
+        if (fit.dfe <= 0 || keepsRank[j])
             continue;
+        const double g = fit.gamma[pos[j]];
         const double v = fit.rinv.row(pos[j]).squaredNorm();
         s.ndf = 1;
-        s.ss = fit.beta[j] * fit.beta[j] / v;
+        s.ss = g * g / v;
         fTest(s.ss, fit.mse, 1.0, fit.dfe, s.fRatio, s.probF);
     }
-    // Parameters not entered: the fall of SSE on entry is (r'e)^2 / r'r, r the part of the column
-    // orthogonal to the entered ones; all columns in one block.
+    // Parameters not entered: the fall of SSE on entry is (w'e)^2 / w'w, w the part of the column
+    // orthogonal to the entered ones; the SSE after entry is formed from the new residual, not by
+    // subtraction, so an enormous F keeps its digits. All columns in one block.
     if (out.empty() || fit.dfe - 1 <= 0)
         return;
     Eigen::MatrixXd W(n, static_cast<int>(out.size()));
     for (size_t k = 0; k < out.size(); ++k)
         W.col(static_cast<int>(k)) = data.X.col(out[k]);
-    const Eigen::VectorXd norm0 = W.colwise().norm().transpose();
     orthogonalise(Q, r, W);
     const Eigen::VectorXd we = W.transpose() * e;
     for (size_t k = 0; k < out.size(); ++k) {
         const int j = out[k];
         const int col = static_cast<int>(k);
-        const double nr = W.col(col).norm();
-        if (!(norm0[col] > 0.0) || !(nr > kAliasTolerance * norm0[col]))
+        const double nr2 = W.col(col).squaredNorm();
+        const double norm0 = data.colNorm[j];
+        if (!(norm0 > 0.0) || !(std::sqrt(nr2) > kAliasTolerance * norm0))
             continue;
+        const double c = we[col] / nr2;
+        long double sseAfter = 0.0L;
+        for (int i = 0; i < n; ++i) {
+            const long double d = e[i] - static_cast<long double>(c) * W(i, col);
+            sseAfter += d * d;
+        }
         StepParam& s = fit.stepParams[j];
         s.ndf = 1;
-        s.ss = std::min(fit.sse, we[col] * we[col] / (nr * nr));
-        fTest(s.ss, (fit.sse - s.ss) / (fit.dfe - 1), 1.0, fit.dfe - 1, s.fRatio, s.probF);
+        s.ss = std::min(fit.sse, we[col] * we[col] / nr2);
+        const double mseAfter = static_cast<double>(sseAfter) / (fit.dfe - 1);
+        fTest(s.ss, mseAfter, 1.0, fit.dfe - 1, s.fRatio, s.probF);
     }
 }
 
@@ -205,17 +334,23 @@ void computeRunStats(Fit& fit)
     fit.runParams.assign(P, RunParam());
     if (!fit.valid)
         return;
-    fit.ssModel = fit.sst - fit.sse;
     fit.dfModel = fit.p - 1;
     if (fit.dfModel > 0 && fit.dfe > 0)
         fTest(fit.ssModel / fit.dfModel, fit.mse, fit.dfModel, fit.dfe, fit.fRatio, fit.probF);
     else
         fit.fRatio = fit.probF = kNaN;
+    std::vector<double> unit(P, 0.0), scratch(fit.p);
+    if (P > 0)
+        unit[0] = 1.0;
     for (int k = 0; k < fit.p; ++k) {
         const int j = fit.order[k];
         RunParam& rp = fit.runParams[j];
         rp.estimate = fit.beta[j];
-        rp.stdError = std::sqrt(fit.mse * fit.rinv.row(k).squaredNorm());
+        // The intercept's variance is the leverage of the origin; the others' are those of the
+        // centred columns.
+        const double v =
+            j == 0 ? leverage(fit, unit.data(), scratch.data()) : fit.rinv.row(k).squaredNorm();
+        rp.stdError = std::sqrt(fit.mse * v);
         if (rp.stdError > 0.0) {
             rp.tRatio = rp.estimate / rp.stdError;
             rp.probT = tTwoSided(rp.tRatio, fit.dfe);
@@ -228,12 +363,22 @@ void computeRunStats(Fit& fit)
     }
 }
 
+namespace {
+
+// Row of the centred parametrisation: the intercept's entry as given, the others minus their mean.
+double centred(const Fit& fit, const double* row, int j)
+{
+    return j == 0 ? row[0] : row[j] - fit.colMean[j];
+}
+
+}  // namespace
+
 double leverage(const Fit& fit, const double* row, double* scratch)
 {
     // z = rinv' x over the estimable parameters; h = |z|^2.
     const int r = fit.p;
     for (int k = 0; k < r; ++k)
-        scratch[k] = row[fit.order[k]];
+        scratch[k] = centred(fit, row, fit.order[k]);
     double h = 0.0;
     for (int k = 0; k < r; ++k) {
         double z = 0.0;
@@ -247,10 +392,11 @@ double leverage(const Fit& fit, const double* row, double* scratch)
 
 double predictRow(const Fit& fit, const double* row)
 {
+    // The mean response plus the centred effects, so that a large mean costs no digits.
     double y = 0.0;
-    for (int j : fit.order)
-        y += fit.beta[j] * row[j];
-    return y;
+    for (int k = 0; k < fit.p; ++k)
+        y += fit.gamma[k] * centred(fit, row, fit.order[k]);
+    return fit.yMean + y;
 }
 
 }  // namespace orvex

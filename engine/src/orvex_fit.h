@@ -15,9 +15,14 @@ namespace orvex {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Model matrix and response of the usable runs (finite values, valid levels, a response set).
+// The response and every column but the intercept are centred on their means, so that a large
+// offset never enters the factorisation or a sum of squares.
 struct FitData {
-    Eigen::MatrixXd X;   // n x P, coded units
-    Eigen::VectorXd y;
+    Eigen::MatrixXd X;        // n x P, coded units, centred except column 0 (all ones)
+    Eigen::VectorXd y;        // response minus yMean
+    Eigen::VectorXd colMean;  // per parameter; 0 for the intercept
+    Eigen::VectorXd colNorm;  // length of each uncentred column: the scale of the alias test
+    double yMean = 0.0;
     double sst = 0.0;
     double mseFull = kNaN;  // from every estimable parameter; NaN when no error DF is left
 };
@@ -49,7 +54,10 @@ struct Fit {
     std::vector<char> entered;       // per parameter
     std::vector<int> order;          // estimable entered parameters, in model order
     Eigen::VectorXd beta;            // per parameter, 0 when left out
-    Eigen::MatrixXd rinv;            // p x p upper triangular, (X'X)^-1 = rinv rinv'
+    Eigen::VectorXd gamma;           // per estimable parameter, on the centred columns
+    Eigen::VectorXd colMean;         // as FitData::colMean
+    double yMean = 0.0;
+    Eigen::MatrixXd rinv;            // p x p upper triangular, (Xc'Xc)^-1 = rinv rinv' (centred)
     Eigen::MatrixXd q;               // n x p orthonormal basis of the estimable columns
     Eigen::VectorXd resid;           // residuals
 
@@ -69,8 +77,8 @@ Fit fitEntered(const FitData& data, const std::vector<char>& entered);
 void computeStepStats(const FitData& data, Fit& fit);
 void computeRunStats(Fit& fit);
 
-// x' (X'X)^-1 x over the estimable parameters of a fit; row has one entry per parameter.
-// scratch must hold fit.p doubles.
+// x' (X'X)^-1 x over the estimable parameters of a fit; row has one entry per parameter (row[0]
+// the intercept's). scratch must hold fit.p doubles.
 double leverage(const Fit& fit, const double* row, double* scratch);
 double predictRow(const Fit& fit, const double* row);
 

@@ -112,6 +112,9 @@ bool Model::build(const std::vector<Factor>& factors)
 void Model::powers(int param, int* out) const
 {
     std::fill(out, out + columnCount(), 0);
+    // The intercept is the constant column 0 to the first power.
+    if (param == 0)
+        out[0] = 1;
     const auto& t = terms_[param];
     if (t.first >= 0)
         ++out[t.first];

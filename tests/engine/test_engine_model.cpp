@@ -26,7 +26,7 @@ TEST(EngineModel, TwoContinuousFactorsGiveTheFullQuadratic)
     EXPECT_EQ(numexpandfac(h), 3);
     EXPECT_EQ(numparameter(h), 6);
     const std::vector<std::vector<int>> expected = {
-        {0, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 2, 0}, {0, 1, 1}, {0, 0, 2}};
+        {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {0, 2, 0}, {0, 1, 1}, {0, 0, 2}};
     for (int j = 0; j < 6; ++j)
         EXPECT_EQ(powersOf(h, j), expected[j]) << j;
     int factor = -1;

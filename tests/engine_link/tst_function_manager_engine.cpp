@@ -56,6 +56,7 @@ TEST(EngineLink, NamesTermsAndFitsAPlane)
     QVector<QString> params;
     m.getSaveParamName(params, 0);
     ASSERT_GE(params.size(), 3);
+    EXPECT_EQ(params[0], "Intercept");  // named by the rule, from its power on column 0
     EXPECT_TRUE(params.contains("A"));
     EXPECT_TRUE(params.contains("B"));
     EXPECT_TRUE(params.contains("A*B"));

@@ -38,7 +38,7 @@ TEST_F(ScriptedEngineTest, RegressionStopsWithoutStepStart)
 {
     state->columnFactor = {0, 1};
     state->columnCodes = {{}, {}};
-    state->parameterPowers = {{0, 0}, {0, 1}};
+    state->parameterPowers = {{1, 0}, {0, 1}};
     state->pValues = {0, 0};
     DoeFunctionManager m;
     ASSERT_TRUE(m.createDoeObjMulti(1));

@@ -149,7 +149,7 @@ TEST_F(ScriptedEngineTest, CategoricalNamesJoinSeveralLevels)
 {
     state->columnFactor = {0, 1};
     state->columnCodes = {{}, {1, 1, 0, -1}};
-    state->parameterPowers = {{0, 0}, {0, 1}};
+    state->parameterPowers = {{1, 0}, {0, 1}};
     state->pValues = {0, 0};
     DoeFunctionManager m;
     ASSERT_TRUE(m.createDoeObjMulti(1));
