@@ -517,7 +517,7 @@ bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVect
                   return a.first > b.first;
               });
     double maxVar = starts.front().first;
-    const size_t climbs = std::min<size_t>(starts.size(), 4);
+    const size_t climbs = std::min<size_t>(starts.size(), 6);
     for (size_t s = 0; s < climbs; ++s)
         maxVar = std::max(maxVar, climb(d, *starts[s].second, maxPower));
     out.gEfficiency = 100.0 * p / (n * maxVar);
