@@ -13,4 +13,11 @@ namespace doeUI {
 // (labelled `label`, without Cancel) would show; longer work gets it after 400 ms.
 void runWithBusyDialog(QWidget* parent, const QString& label, const std::function<void()>& work);
 
+// As above, and the dialog shows `progress` (0..1; below 0 while unknown) and, when `cancel` is
+// given, a Cancel button that calls it (again on every tick until the work ends, so a request that
+// arrives while the work is starting is not lost). User input reaches the busy dialog only.
+// Returns whether the user cancelled.
+bool runWithProgressDialog(QWidget* parent, const QString& label, const std::function<void()>& work,
+                           const std::function<double()>& progress, const std::function<void()>& cancel);
+
 }  // namespace doeUI
