@@ -1,5 +1,7 @@
 #pragma once
 // Long facade work off the GUI thread, behind a modal busy dialog.
+#include "plan_views_global.h"
+
 #include <QString>
 
 #include <functional>
@@ -17,7 +19,8 @@ void runWithBusyDialog(QWidget* parent, const QString& label, const std::functio
 // given, a Cancel button that calls it (again on every tick until the work ends, so a request that
 // arrives while the work is starting is not lost). User input reaches the busy dialog only.
 // Returns whether the user cancelled.
-bool runWithProgressDialog(QWidget* parent, const QString& label, const std::function<void()>& work,
-                           const std::function<double()>& progress, const std::function<void()>& cancel);
+PLAN_VIEWS_EXPORT bool runWithProgressDialog(QWidget* parent, const QString& label, const std::function<void()>& work,
+                                         const std::function<double()>& progress,
+                                         const std::function<void()>& cancel);
 
 }  // namespace doeUI

@@ -1,5 +1,6 @@
 // The custom design wizard driven as a user does: settings, editors, pages, Make Design, Make Table,
 // Cancel, and refused values snapping back with the facade's message.
+#include "DoeBusyRun.h"
 #include "DoeBussinessApi.h"
 #include "DoeCustomDesignDlg.h"
 #include "DoeTableDlg.h"
@@ -23,6 +24,8 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
 #include <qcustomplot.h>
 
 using namespace doeBussiness;
@@ -496,4 +499,51 @@ TEST_F(WizardFixture, DesignPageShowsTheEvaluationOfTheDesign)
         }
         dlg.reject();
     }
+}
+
+// The busy dialog of a long search shows its progress and a Cancel button; Cancel asks the work to
+// stop (again on every tick until it has) and the dialog stays until the work has ended.
+TEST(BusyRun, ProgressDialogShowsProgressAndCancels)
+{
+    QWidget parent;
+    parent.show();
+    std::atomic<int> cancelCalls{0};
+    std::atomic<double> progress{0.0};
+    int shownValue = -1;
+    QString shownLabel;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QProgressDialog* p : parent.findChildren<QProgressDialog*>()) {
+            if (!p->isVisible())
+                continue;
+            shownValue = std::max(shownValue, p->value());
+            if (p->value() > 0 && !cancelCalls) {
+                QPushButton* cancel = p->findChild<QPushButton*>();
+                ASSERT_NE(cancel, nullptr);
+                EXPECT_EQ(cancel->text(), "Cancel");
+                cancel->click();
+                shownLabel = p->labelText();
+            }
+        }
+    });
+    poll.start(20);
+    const bool cancelled = runWithProgressDialog(
+        &parent, "Making design...",
+        [&] {
+            for (int i = 0; i < 1000 && !cancelCalls; ++i) {
+                progress = std::min(1.0, i / 100.0);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        },
+        [&] { return progress.load(); }, [&] { ++cancelCalls; });
+    poll.stop();
+    EXPECT_TRUE(cancelled);
+    EXPECT_GE(cancelCalls, 1);
+    EXPECT_GT(shownValue, 0);
+    EXPECT_EQ(shownLabel, "Stopping...");
+
+    // Without a cancel function there is no button, and quick work never shows the dialog.
+    bool ran = false;
+    EXPECT_FALSE(runWithProgressDialog(&parent, "Making design...", [&] { ran = true; }, {}, {}));
+    EXPECT_TRUE(ran);
 }
