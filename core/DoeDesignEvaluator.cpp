@@ -381,15 +381,20 @@ double termPower(const Eigen::MatrixXd& inverse, const std::vector<int>& indices
     const double lambda = beta.dot(sub.ldlt().solve(beta));
     if (!std::isfinite(lambda) || lambda < 0.0)
         return kNaN;
+    // Past this noncentrality the series gives up, and the effect is found for certain.
+    constexpr double kCertain = 1e6;
+    double power = kNaN;
     try {
         const double critical = boost::math::quantile(boost::math::complement(boost::math::fisher_f(k, dfe), s.alpha));
         if (lambda == 0.0)
             return s.alpha;
-        return boost::math::cdf(
-            boost::math::complement(boost::math::non_central_f(k, dfe, lambda), critical));
+        power = boost::math::cdf(boost::math::complement(boost::math::non_central_f(k, dfe, lambda), critical));
     } catch (...) {
-        return kNaN;
+        power = kNaN;
     }
+    if (!std::isfinite(power) && lambda > kCertain)
+        return 1.0;
+    return std::isfinite(power) ? std::min(1.0, std::max(0.0, power)) : kNaN;
 }
 
 void correlations(const Eigen::MatrixXd& X, const DoeDesignEvaluation& out, DoeDesignEvaluation& target)
@@ -454,9 +459,13 @@ bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVect
         X.row(r) = row.transpose();
         runs.push_back(u);
     }
+    const Eigen::MatrixXd info = X.transpose() * X;
+    if (!info.allFinite()) {  // cells too large to square
+        err += QStringLiteral("Data error\n");
+        return false;
+    }
     correlations(X, out, out);
 
-    const Eigen::MatrixXd info = X.transpose() * X;
     const Eigen::LLT<Eigen::MatrixXd> llt(info);
     const double scale = p > 0 ? info.diagonal().maxCoeff() : 0.0;
     bool singular = p == 0 || n < p || llt.info() != Eigen::Success;

@@ -144,6 +144,13 @@ TEST(DesignEvaluation, PowerFollowsAlphaAndSignalToNoise)
     QString err;
     ASSERT_TRUE(evaluateDesign(c.columns, c.rows, c.terms, s, e, err));
     EXPECT_NEAR(e.power[1], exactPower(2.0, 1, 4, 0.1), 1e-10);
+
+    // The ends: a vanishing effect is found as often as alpha says, a huge one always.
+    for (const auto& end : {qMakePair(1e-9, 0.1), qMakePair(1e3, 1.0), qMakePair(1e6, 1.0)}) {
+        s.signalToNoise = end.first;
+        ASSERT_TRUE(evaluateDesign(c.columns, c.rows, c.terms, s, e, err));
+        EXPECT_NEAR(e.power[1], end.second, 1e-9) << end.first;
+    }
 }
 
 TEST(DesignEvaluation, RefusalsAndDegenerateDesigns)
@@ -160,6 +167,7 @@ TEST(DesignEvaluation, RefusalsAndDegenerateDesigns)
     const QVector<Row> table = {
         {"term naming no factor column", c.rows, {term({"Intercept"}), term({"Ghost"})}, false, "Factor error\n"},
         {"cell that is not a number", {{"x", "1", "3"}}, c.terms, false, "Data error\n"},
+        {"cell too large to square", {{"1e200", "1", "3"}}, c.terms, false, "Data error\n"},
         {"no run", {}, c.terms, false, "No data\n"},
         // Fewer runs than parameters: evaluated, but nothing can be estimated.
         {"too few runs", c.rows.mid(0, 3), c.terms, true, ""},
