@@ -281,6 +281,8 @@ void DoeDesignEvaluationPanel::showCorrelations(const DoeDesignEvaluation& e)
         plot->replot();
         return;
     }
+    // Room for every named row: the map grows with the parameters, the page scrolls.
+    plot->setMinimumHeight(std::min(900, std::max(kPlotHeight, 14 * m + 140)));
     QCPAxis* x = rect->axis(QCPAxis::atBottom);
     QCPAxis* y = rect->axis(QCPAxis::atLeft);
     auto* map = new QCPColorMap(x, y);
@@ -312,7 +314,7 @@ void DoeDesignEvaluationPanel::showCorrelations(const DoeDesignEvaluation& e)
     scale->setMarginGroup(QCP::msBottom | QCP::msTop, group);
 
     QFont small = font();
-    small.setPointSizeF(m > 20 ? 7.0 : 8.0);
+    small.setPointSizeF(m > 20 ? 7.0 : (m > 12 ? 8.0 : 9.0));
     for (QCPAxis* axis : {x, y}) {
         axis->setTicker(nameTicker(names));
         axis->setTickLabelFont(small);
