@@ -107,6 +107,21 @@ public:
     bool loadZelSimResultFile(const QString& path, QString& err);
     // ---- end of custom design generation, design table and files ----
 
+    // ---- custom design evaluation and the running design search ----
+    // Evaluates the custom-design table for the custom-design model; "Unknown error\n" without a table.
+    bool getDesignEvaluation(DoeDesignEvaluation& out, QString& err) const;
+    void getDesignEvaluationSetting(DoeDesignEvaluationSetting& s) const;
+    // Refusal ("Invalid Value\n") writes the stored setting back into `s`.
+    bool setDesignEvaluationSetting(DoeDesignEvaluationSetting& s, QString& err);
+    // Progress (0..1, or -1 when unknown) and cancel of a genDoeTableForCustomDesign running on
+    // another thread. A cancelled search keeps the best design found so far, or leaves none.
+    double designProgress() const;
+    bool canCancelDesign() const;
+    void cancelDesign();
+    // Whether the latest design search was cancelled.
+    bool designCancelled() const;
+    // ---- end of custom design evaluation and the running design search ----
+
     // ---- fit model settings ----
     EDoeFitModel_Personality getFitModel_Personality() const;
     bool setFitModel_Personality(EDoeFitModel_Personality& p, QString& err);

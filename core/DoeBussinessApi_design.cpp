@@ -35,6 +35,51 @@ bool DoeBussinessApi::genDoeTableForCustomDesign(QString& err)
     return m_customDesignManager->genDoeTableForCustomDesign(m_functionManager, err);
 }
 
+bool DoeBussinessApi::getDesignEvaluation(DoeDesignEvaluation& out, QString& err) const
+{
+    if (!m_customDesignManager) {
+        err += kUnknown;
+        return false;
+    }
+    return m_customDesignManager->getDesignEvaluation(out, err);
+}
+
+void DoeBussinessApi::getDesignEvaluationSetting(DoeDesignEvaluationSetting& s) const
+{
+    if (m_customDesignManager)
+        s = m_customDesignManager->designEvaluationSetting();
+}
+
+bool DoeBussinessApi::setDesignEvaluationSetting(DoeDesignEvaluationSetting& s, QString& err)
+{
+    if (!m_customDesignManager) {
+        err += kUnknown;
+        return false;
+    }
+    return m_customDesignManager->setDesignEvaluationSetting(s, err);
+}
+
+double DoeBussinessApi::designProgress() const
+{
+    return m_functionManager ? m_functionManager->generateProgress() : -1.0;
+}
+
+bool DoeBussinessApi::canCancelDesign() const
+{
+    return m_functionManager && m_functionManager->canCancelGenerate();
+}
+
+void DoeBussinessApi::cancelDesign()
+{
+    if (m_functionManager)
+        m_functionManager->cancelGenerate();
+}
+
+bool DoeBussinessApi::designCancelled() const
+{
+    return m_functionManager && m_functionManager->generateCancelled();
+}
+
 void DoeBussinessApi::genDoeTableFromCustomDesign_Preparation()
 {
     delete m_tableManager;

@@ -78,7 +78,17 @@ public:
     const DoeParamDefinitionList& paramDefinitions() const { return m_paramDefinitions; }
     void setParamDefinitions(const DoeParamDefinitionList& defs) { m_paramDefinitions = defs; }
 
+    // ---- evaluation of the custom-design table for the custom-design model ----
+    bool getDesignEvaluation(DoeDesignEvaluation& out, QString& err) const;
+    const DoeDesignEvaluationSetting& designEvaluationSetting() const { return m_evaluationSetting; }
+    bool setDesignEvaluationSetting(DoeDesignEvaluationSetting& s, QString& err);
+
 private:
+    // Powers per registry factor of each non-intercept model term, with its Necessary flag.
+    bool designTermPowers(QVector<QVector<int>>& powers, QVector<bool>& necessary, bool& hasSquare,
+                          QString& err) const;
+    // Hands the model terms and the criterion to an engine that takes them.
+    bool passDesignModel(doeFunc::DoeFunctionManager* engine, QString& err) const;
     // Feeds the factors to the engine's default slot; `fed` receives them in feeding order.
     bool feedFactors(doeFunc::DoeFunctionManager* engine, QList<DoeDesignFactor>* fed, QString& err) const;
 
@@ -96,6 +106,7 @@ private:
     std::shared_ptr<DoeTableManager> m_customTable;
     DoeParamDefinitionList m_paramDefinitions;
     GenerationSnapshot m_snapshot;
+    DoeDesignEvaluationSetting m_evaluationSetting;
 
 public:
     // ---- end of generation, custom-design table, snapshot and simulator definitions ----

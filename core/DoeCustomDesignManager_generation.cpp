@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "DoeCustomDesignManager.h"
+#include "DoeDesignEvaluator.h"
 #include "DoeFunctionManager.h"
 #include "DoeTableManager.h"
 
@@ -49,6 +50,57 @@ bool DoeCustomDesignManager::feedFactors(doeFunc::DoeFunctionManager* engine, QL
     return true;
 }
 
+bool DoeCustomDesignManager::designTermPowers(QVector<QVector<int>>& powers, QVector<bool>& necessary,
+                                              bool& hasSquare, QString& err) const
+{
+    const QList<QString> names = m_factors.names();
+    powers.clear();
+    necessary.clear();
+    hasSquare = false;
+    for (const DoeDesignModel& term : m_models.terms()) {
+        if (term.isInterceptTerm())
+            continue;  // the engine always keeps the intercept
+        QVector<int> row(names.size(), 0);
+        for (const QString& name : term.terms) {
+            const int k = names.indexOf(name);
+            if (k < 0) {
+                err += QStringLiteral("Factor error\n");
+                return false;
+            }
+            ++row[k];
+        }
+        for (int k = 0; k < row.size(); ++k) {
+            DoeDesignFactor factor;
+            QString ignored;
+            if (row[k] == 2 && getFactorDataByName(names.at(k), factor, ignored) && factor.role != Categorical)
+                hasSquare = true;
+        }
+        powers.append(row);
+        necessary.append(term.necessary);
+    }
+    return true;
+}
+
+bool DoeCustomDesignManager::passDesignModel(doeFunc::DoeFunctionManager* engine, QString& err) const
+{
+    // An engine without the model exports designs for its own full quadratic, as it always did.
+    if (!engine->hasDesignModelExports())
+        return true;
+    QVector<QVector<int>> powers;
+    QVector<bool> necessary;
+    bool hasSquare = false;
+    if (!designTermPowers(powers, necessary, hasSquare, err))
+        return false;
+    // "Option 1" is D-optimal; "Recommended" is I-optimal for a response surface, else D-optimal.
+    const int criterion = (m_general.optimalityCriterion == 0 && hasSquare) ? 1 : 0;
+    if (!engine->setDesignModelTerms(powers, necessary, kDefaultSlot)
+        || !engine->setDesignCriterion(criterion, kDefaultSlot)) {
+        err += QStringLiteral("Fail to calculate\n");
+        return false;
+    }
+    return true;
+}
+
 bool DoeCustomDesignManager::genDoeMinNum(doeFunc::DoeFunctionManager* engine, QString& err)
 {
     if (!engine) {
@@ -59,7 +111,7 @@ bool DoeCustomDesignManager::genDoeMinNum(doeFunc::DoeFunctionManager* engine, Q
         err += QStringLiteral("fail to create doe obj\n");
         return false;
     }
-    if (!feedFactors(engine, nullptr, err))
+    if (!feedFactors(engine, nullptr, err) || !passDesignModel(engine, err))
         return false;
     const int n = engine->creataDoeModel(kModelKind, kDefaultSlot);
     if (n == -1) {
@@ -88,6 +140,8 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
     QList<DoeDesignFactor> fed;
     if (!feedFactors(engine, &fed, err))
         return false;
+    if (!passDesignModel(engine, err))
+        return false;
 
     quint32 seed = 0;
     parseUnsigned32(m_general.randomSeed, seed);  // validated when stored
@@ -110,6 +164,11 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
     };
     for (int r = 0; r < rowsToRead; ++r) {
         const double* values = engine->getVFactorByLineIdx(r, kDefaultSlot);
+        if (!values && engine->generateCancelled()) {
+            m_customTable->clear();
+            err += QStringLiteral("Design search cancelled before a design was found\n");
+            return false;
+        }
         if (!values)
             return dataError();
         QVector<QString> cells;
@@ -153,6 +212,28 @@ void DoeCustomDesignManager::getColumnNameVectorForCustomDesign(QVector<QString>
 {
     if (m_customTable)
         m_customTable->getColumnNameVector(out);
+}
+
+bool DoeCustomDesignManager::getDesignEvaluation(DoeDesignEvaluation& out, QString& err) const
+{
+    if (!m_customTable) {
+        err += QStringLiteral("Unknown error\n");
+        return false;
+    }
+    return evaluateDesign(m_customTable->columns(), m_customTable->rows(), m_models.terms(), m_evaluationSetting,
+                          out, err);
+}
+
+bool DoeCustomDesignManager::setDesignEvaluationSetting(DoeDesignEvaluationSetting& s, QString& err)
+{
+    // Written so that NaN fails too.
+    if (!(s.alpha > 0.0 && s.alpha < 1.0) || !(s.signalToNoise > 0.0 && std::isfinite(s.signalToNoise))) {
+        err += QStringLiteral("Invalid Value\n");
+        s = m_evaluationSetting;
+        return false;
+    }
+    m_evaluationSetting = s;
+    return true;
 }
 
 void DoeCustomDesignManager::backGenTableData()

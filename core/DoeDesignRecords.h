@@ -1,8 +1,10 @@
 #pragma once
 // Value records and enumerations that cross the business facade: factors, responses, model terms,
 // design table columns and the three custom-design setting records. Plain copyable values.
+#include <QPair>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include "plan_core_global.h"
 
@@ -137,6 +139,35 @@ struct PLAN_CORE_EXPORT DoeDesignAfterSetting
 
     bool operator==(const DoeDesignAfterSetting& o) const { return runOrder == o.runOrder; }
     bool operator!=(const DoeDesignAfterSetting& o) const { return !(*this == o); }
+};
+
+// How the design evaluation judges power: level of the test and size of the effect to detect.
+struct PLAN_CORE_EXPORT DoeDesignEvaluationSetting
+{
+    double alpha = 0.05;         // 0 < alpha < 1
+    double signalToNoise = 1.0;  // > 0: every coefficient of a term, in units of sigma
+
+    bool operator==(const DoeDesignEvaluationSetting& o) const
+    {
+        return alpha == o.alpha && signalToNoise == o.signalToNoise;
+    }
+    bool operator!=(const DoeDesignEvaluationSetting& o) const { return !(*this == o); }
+};
+
+// Evaluation of the custom-design table for the custom-design model, in the coding of the fit
+// (continuous and discrete numeric factors on [-1, 1], categorical ones effect-coded). The region
+// is uniform on [-1, 1] for continuous factors and uniform over the levels otherwise.
+struct PLAN_CORE_EXPORT DoeDesignEvaluation
+{
+    QStringList terms;          // model terms as the model page shows them, intercept first
+    QVector<double> power;      // per term: power of its F test; NaN when n - p < 1 or X'X is singular
+    QStringList parameters;     // expanded parameters, named as the fit names them
+    QVector<QVector<double>> correlations;  // |correlation| between parameter columns, intercept excluded
+    double dEfficiency = 0.0;   // 100 det(X'X)^(1/p) / n
+    double aEfficiency = 0.0;   // 100 p / (n trace((X'X)^-1))
+    double gEfficiency = 0.0;   // 100 p / (n max over the region of the prediction variance)
+    double averageVariance = 0.0;      // mean of f(x)'(X'X)^-1 f(x) over the region; NaN when singular
+    QVector<QPair<double, double>> fds;  // 101 points: fraction of the region, relative variance
 };
 
 }  // namespace doeBussiness

@@ -31,6 +31,11 @@ struct EngineTable {
     OrvexGetRunParameterFn getRunParameter = nullptr;
     OrvexCalcMaxFn calcMax = nullptr;
     OrvexReleaseDOEObjFn release = nullptr;
+    // Optional: an engine without them designs for its own model with its default criterion.
+    OrvexSetModelTermsFn setModelTerms = nullptr;
+    OrvexSetCriterionFn setCriterion = nullptr;
+    OrvexGenerateProgressFn generateProgress = nullptr;
+    OrvexGenerateCancelFn generateCancel = nullptr;
 };
 
 extern EngineTable g_engine;

@@ -6,6 +6,7 @@
 #include <QLibrary>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace doeFunc {
@@ -100,6 +101,10 @@ bool DoeFunctionManager::initDynamic()
     g_engine.getRunParameter = resolveAs<OrvexGetRunParameterFn>(lib, "getrunparameter");
     g_engine.calcMax = resolveAs<OrvexCalcMaxFn>(lib, "calcmax");
     g_engine.release = resolveAs<OrvexReleaseDOEObjFn>(lib, "ReleaseDOEObj");
+    g_engine.setModelTerms = resolveAs<OrvexSetModelTermsFn>(lib, "setmodelterms");
+    g_engine.setCriterion = resolveAs<OrvexSetCriterionFn>(lib, "setcriterion");
+    g_engine.generateProgress = resolveAs<OrvexGenerateProgressFn>(lib, "generateprogress");
+    g_engine.generateCancel = resolveAs<OrvexGenerateCancelFn>(lib, "generatecancel");
     return true;
 }
 
@@ -157,6 +162,7 @@ bool DoeFunctionManager::createDoeObj()
     _releaseHandle(m_defaultModel);
     m_defaultModel.handle = g_engine.createObj();
     m_defaultModel.runCount = -1;
+    m_cancelRequested = false;
     return m_defaultModel.handle != nullptr;
 }
 
@@ -199,8 +205,76 @@ void DoeFunctionManager::generateDoeTable(int runs, int slot)
     StruDoeRegressionModel* model = _getCurModelByIndex(slot);
     if (!g_engine.generate || !model->handle)
         return;
+    // Progress and cancel reach the search through this handle while it runs. A cancel asked for
+    // before the search starts skips it (the engine would clear the request on starting).
+    if (m_cancelRequested.load() && g_engine.generateCancel)
+        return;
+    m_generating.store(model->handle);
     g_engine.generate(model->handle, runs);
+    m_generating.store(nullptr);
     model->runCount = runs;
+}
+
+bool DoeFunctionManager::hasDesignModelExports() const
+{
+    return g_engine.setModelTerms && g_engine.setCriterion;
+}
+
+bool DoeFunctionManager::setDesignModelTerms(const QVector<QVector<int>>& powers,
+                                             const QVector<bool>& necessary, int slot)
+{
+    StruDoeRegressionModel* model = _getCurModelByIndex(slot);
+    if (!g_engine.setModelTerms || !model->handle || powers.size() != necessary.size())
+        return false;
+    const int factors = model->addedFactorCount;
+    std::vector<int> flat;
+    flat.reserve(static_cast<size_t>(powers.size() * factors) + 1);
+    std::vector<int> flags;
+    flags.reserve(static_cast<size_t>(powers.size()) + 1);
+    for (int t = 0; t < powers.size(); ++t) {
+        if (powers[t].size() != factors)
+            return false;
+        flat.insert(flat.end(), powers[t].begin(), powers[t].end());
+        flags.push_back(necessary[t] ? 1 : 0);
+    }
+    flat.push_back(0);  // never hand the engine a null array
+    flags.push_back(0);
+    return g_engine.setModelTerms(model->handle, powers.size(), flat.data(), flags.data()) == 0;
+}
+
+bool DoeFunctionManager::setDesignCriterion(int criterion, int slot)
+{
+    StruDoeRegressionModel* model = _getCurModelByIndex(slot);
+    if (!g_engine.setCriterion || !model->handle)
+        return false;
+    return g_engine.setCriterion(model->handle, criterion) == 0;
+}
+
+double DoeFunctionManager::generateProgress() const
+{
+    void* handle = m_generating.load();
+    if (!g_engine.generateProgress || !handle)
+        return -1.0;
+    const double p = g_engine.generateProgress(handle);
+    return std::isfinite(p) ? std::min(1.0, std::max(0.0, p)) : -1.0;
+}
+
+bool DoeFunctionManager::canCancelGenerate() const
+{
+    return g_engine.generateCancel != nullptr;
+}
+
+void DoeFunctionManager::cancelGenerate()
+{
+    m_cancelRequested = true;
+    void* handle = m_generating.load();
+    if (g_engine.generateCancel && handle)
+        g_engine.generateCancel(handle);
+}
+
+bool DoeFunctionManager::generateCancelled() const
+{
+    return m_cancelRequested.load();
 }
 
 void DoeFunctionManager::addContinuousFactor(const QString& name, double low, double high, int slot)

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVector>
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,22 @@ public:
     void setRandomSeed(unsigned long seed, int slot);
     void generateDoeTable(int runs, int slot);
 
+    // Optional design exports; every one is a no-op returning false (or -1) on an engine without it.
+    bool hasDesignModelExports() const;
+    // Model terms for the next creataDoeModel: one power per added factor per term, and its flag.
+    bool setDesignModelTerms(const QVector<QVector<int>>& powers, const QVector<bool>& necessary,
+                             int slot);
+    // 0 D-optimal, 1 I-optimal.
+    bool setDesignCriterion(int criterion, int slot);
+    // Fraction of the running search done, 0..1; -1 when none runs or the engine cannot tell.
+    // Callable from any thread while generateDoeTable runs on another.
+    double generateProgress() const;
+    bool canCancelGenerate() const;
+    // Asks the running search to stop; any thread.
+    void cancelGenerate();
+    // Whether a cancel was asked for during the latest search.
+    bool generateCancelled() const;
+
     // factors, responses and runs
     void addContinuousFactor(const QString& name, double low, double high, int slot);
     void addCategoricalFactor(const QString& name, const QList<QString>& levels, int slot);
@@ -132,6 +149,8 @@ private:
     StruDoeRegressionModel m_defaultModel;
     QList<StruDoeRegressionModel*> m_models;
     bool m_loaded = false;
+    std::atomic<void*> m_generating{nullptr};  // engine object of the running search
+    std::atomic<bool> m_cancelRequested{false};
 };
 
 }  // namespace doeFunc

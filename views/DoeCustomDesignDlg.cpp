@@ -3,13 +3,18 @@
 #include "DoeBusyRun.h"
 #include "DoeBussinessApi.h"
 #include "DoeColumnFit.h"
+#include "DoeCustomDesignDlgEvaluation.h"
 #include "DoeNumberInputDlg.h"
 #include "DoeScreenFit.h"
 #include "DoeTableDlg.h"
 #include "DoeWheelGuard.h"
 #include "ui_DoeCustomDesignDlg.h"
 
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QScrollBar>
+#include <QScrollArea>
+#include <QVBoxLayout>
 #include <QSignalBlocker>
 #include <QTabBar>
 #include <algorithm>
@@ -84,6 +89,29 @@ void DoeCustomDesignDlg::initUI()
     m_ui->spinBox_center_num->hide();
     m_ui->spinBox_run_num->hide();
     m_ui->treeWidget->setFocusPolicy(Qt::NoFocus);
+    initDesignPage();
+}
+
+void DoeCustomDesignDlg::initDesignPage()
+{
+    QWidget* page = m_ui->tab_design;
+    QLayout* pageLayout = page->layout();
+    pageLayout->removeWidget(m_ui->tableWidget);
+    auto* scroll = new QScrollArea(page);
+    scroll->setObjectName(QStringLiteral("scrollArea_design"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* content = new QWidget(scroll);
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
+    m_ui->tableWidget->setParent(content);
+    layout->addWidget(m_ui->tableWidget);
+    m_evaluation = new DoeDesignEvaluationPanel(content);
+    layout->addWidget(m_evaluation);
+    layout->addStretch(1);
+    scroll->setWidget(content);
+    pageLayout->addWidget(scroll);
+    m_evaluation->setBussinessApi(m_api);
 }
 
 void DoeCustomDesignDlg::fitPageListFont()
@@ -189,6 +217,13 @@ void DoeCustomDesignDlg::setDataToUI_DesignAndEvaluation()
     }
     table->setHorizontalHeaderLabels(QStringList(names.begin(), names.end()));
     fitColumnsToHeaderAndValues(table);
+    // The runs take up to about a dozen rows of the page; the evaluation follows below them.
+    const int shownRows = std::min(std::max(rows, 4), 12);
+    table->setMinimumHeight(table->horizontalHeader()->sizeHint().height()
+                            + shownRows * table->verticalHeader()->defaultSectionSize() + 2 * table->frameWidth()
+                            + table->horizontalScrollBar()->sizeHint().height());
+    if (m_evaluation)
+        m_evaluation->refresh();
 }
 
 void DoeCustomDesignDlg::initConnection()
@@ -425,9 +460,20 @@ void DoeCustomDesignDlg::onClickedMakeDesign()
 void DoeCustomDesignDlg::makeDesign()
 {
     QString message;
-    // Many factors make a long search: the wizard keeps painting behind a busy dialog.
-    runWithBusyDialog(this, "Making design...", [&]() { m_api->genDoeTableForCustomDesign(message); });
+    bool made = false;
+    // Many factors make a long search: the wizard keeps painting behind a busy dialog that shows
+    // the search's progress and, when the engine can stop it, a Cancel button.
+    std::function<void()> cancel;
+    if (m_api->canCancelDesign())
+        cancel = [this]() { m_api->cancelDesign(); };
+    const bool cancelled = runWithProgressDialog(
+        this, tr("Making design..."), [&]() { made = m_api->genDoeTableForCustomDesign(message); },
+        [this]() { return m_api->designProgress(); }, cancel);
     setDataToUI_DesignAndEvaluation();
+    if (cancelled && made && m_evaluation)
+        m_evaluation->setNotice(tr("Search cancelled: this is the best design found before it stopped."));
+    else if (cancelled && !made)
+        showWarningBox(this, message.isEmpty() ? tr("Search cancelled: no design was made.\n") : message);
 }
 
 void DoeCustomDesignDlg::onComboBoxRunOrderChanged()

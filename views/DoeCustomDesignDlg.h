@@ -20,6 +20,8 @@ class DoeBussinessApi;
 
 namespace doeUI {
 
+class DoeDesignEvaluationPanel;
+
 class PLAN_VIEWS_EXPORT DoeCustomDesignDlg : public QDialog, public BaseUI
 {
     Q_OBJECT
@@ -40,6 +42,8 @@ protected:
 
 private:
     void initUIAfterNext();
+    // Puts the run table and the evaluation below it into one scroll area.
+    void initDesignPage();
     void setDataToUI_DesignGeneration();
     void setDataToUI_DesignAndEvaluation();
     // Generates the design (behind a busy dialog when the search is long) and shows it.
@@ -74,6 +78,7 @@ private:
     // Set while Make Design moves on to the design page, which then shows the design just made.
     bool m_designJustMade = false;
     QMap<int, QTreeWidgetItem*> m_pageItems;
+    DoeDesignEvaluationPanel* m_evaluation = nullptr;
 };
 
 }  // namespace doeUI

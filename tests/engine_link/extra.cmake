@@ -1,10 +1,10 @@
 # Scripted test engines, each built as libOrvex.so in its own folder beside its own test
 # executable, so that the engine link loads it from the application directory: one complete,
-# one with some exports left out.
+# one with some exports left out, one with the optional design exports too.
 set(ENGINE_LINK_TEST_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 function(engine_link_add_scripted_test name folder)
-  cmake_parse_arguments(ARG "" "" "DEFINES;SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEFINES;SOURCES;LIBS" ${ARGN})
   set(out ${CMAKE_BINARY_DIR}/bin/${folder})
   add_library(${name}_engine SHARED ${ENGINE_LINK_TEST_DIR}/scripted/fake_engine.cpp)
   set_target_properties(${name}_engine PROPERTIES OUTPUT_NAME Orvex
@@ -19,7 +19,7 @@ function(engine_link_add_scripted_test name folder)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${out})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/support
       ${ENGINE_LINK_TEST_DIR}/scripted)
-  target_link_libraries(${name} PRIVATE plan_engine_link Qt5::Widgets Qt5::Test GTest::gtest
+  target_link_libraries(${name} PRIVATE plan_engine_link ${ARG_LIBS} Qt5::Widgets Qt5::Test GTest::gtest
       GTest::gmock)
   add_dependencies(${name} ${name}_engine)
   gtest_discover_tests(${name}
@@ -33,4 +33,13 @@ engine_link_add_scripted_test(tst_engine_link_scripted scripted_engine
 engine_link_add_scripted_test(tst_engine_link_partial partial_engine
     DEFINES FAKE_PARTIAL
     SOURCES ${ENGINE_LINK_TEST_DIR}/scripted/tst_partial_engine.cpp
+            ${ENGINE_LINK_TEST_DIR}/scripted/scripted_fixture.h)
+engine_link_add_scripted_test(tst_engine_link_scripted_facade scripted_facade
+    LIBS plan_core
+    SOURCES ${ENGINE_LINK_TEST_DIR}/scripted/tst_scripted_facade.cpp
+            ${ENGINE_LINK_TEST_DIR}/scripted/scripted_fixture.h)
+engine_link_add_scripted_test(tst_engine_link_optional optional_engine
+    DEFINES FAKE_OPTIONAL_DESIGN
+    LIBS plan_core
+    SOURCES ${ENGINE_LINK_TEST_DIR}/scripted/tst_optional_engine.cpp
             ${ENGINE_LINK_TEST_DIR}/scripted/scripted_fixture.h)

@@ -1,5 +1,6 @@
 // The custom design wizard driven as a user does: settings, editors, pages, Make Design, Make Table,
 // Cancel, and refused values snapping back with the facade's message.
+#include "DoeBusyRun.h"
 #include "DoeBussinessApi.h"
 #include "DoeCustomDesignDlg.h"
 #include "DoeTableDlg.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QElapsedTimer>
 #include <QProgressDialog>
 #include <QSet>
@@ -22,6 +24,9 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+#include <atomic>
+#include <thread>
+#include <qcustomplot.h>
 
 using namespace doeBussiness;
 using namespace doeUI;
@@ -422,4 +427,123 @@ TEST_F(WizardFixture, ReturnInATableOrFieldPressesNoHiddenDefaultButton)
     runs->setFocus();
     QTest::keyClick(runs, Qt::Key_Return);
     EXPECT_EQ(tabs->currentIndex(), 3);
+}
+
+// The design page shows the evaluation of the design Make Design made, for the model of the model
+// page, and refreshes it when alpha or the signal-to-noise ratio changes; a refused value snaps back.
+// With VARISTRA_SHOTS_DIR set, the page is also written as a PNG for a person to look at.
+TEST_F(WizardFixture, DesignPageShowsTheEvaluationOfTheDesign)
+{
+    struct Case {
+        const char* shot;
+        bool responseSurface;
+        int terms;
+    };
+    for (const Case& c : {Case{"design_evaluation_screening", false, 4}, Case{"design_evaluation_rsm", true, 10}}) {
+        SCOPED_TRACE(c.shot);
+        DoeBussinessApi fresh;
+        DoeDesignFactor f;
+        QString msg;
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(fresh.addFactorData(EDoeFactorRole::Continuous, 2, f, msg));
+        DoeCustomDesignDlg dlg(&fresh, nullptr);
+        dlg.resize(1400, 900);
+        dlg.show();
+        auto* next = child<QPushButton>(&dlg, "pushButton_next");
+        next->click();
+        next->click();
+        if (c.responseSurface)
+            child<QPushButton>(child<QWidget>(&dlg, "widget_model"), "pushButton_rsm")->click();
+        next->click();
+        child<QPushButton>(&dlg, "pushButton")->click();  // Make Design
+        ASSERT_EQ(child<QTabWidget>(&dlg, "tabWidget")->currentIndex(), 4);
+
+        auto* efficiency = child<QTableWidget>(&dlg, "tableWidget_efficiency");
+        auto* power = child<QTableWidget>(&dlg, "tableWidget_power");
+        ASSERT_EQ(efficiency->rowCount(), 4);
+        for (int r = 0; r < 4; ++r) {
+            bool ok = false;
+            EXPECT_GT(efficiency->item(r, 1)->text().toDouble(&ok), 0.0) << r;
+            EXPECT_TRUE(ok) << efficiency->item(r, 1)->text().toStdString();
+        }
+        ASSERT_EQ(power->rowCount(), c.terms);
+        EXPECT_EQ(power->item(0, 0)->text(), "Intercept");
+        auto* map = child<QCustomPlot>(&dlg, "plot_correlations");
+        ASSERT_EQ(map->plottableCount(), 1);
+        auto* colours = qobject_cast<QCPColorMap*>(map->plottable(0));
+        ASSERT_NE(colours, nullptr);
+        EXPECT_EQ(colours->data()->keySize(), c.terms - 1);
+        auto* fds = child<QCustomPlot>(&dlg, "plot_fds");
+        ASSERT_EQ(fds->graphCount(), 1);
+        EXPECT_EQ(fds->graph(0)->dataCount(), 101);
+
+        const QString mainEffectPower = power->item(1, 1)->text();
+        typeInto(child<QLineEdit>(&dlg, "lineEdit_alpha"), "0.2");
+        DoeDesignEvaluationSetting s;
+        fresh.getDesignEvaluationSetting(s);
+        EXPECT_EQ(s.alpha, 0.2);
+        if (mainEffectPower != QString::fromUtf8("\u2014")) {
+            EXPECT_NE(power->item(1, 1)->text(), mainEffectPower);  // refreshed for the new alpha
+        }
+        auto box = answerNextBox();
+        typeInto(child<QLineEdit>(&dlg, "lineEdit_signal_to_noise"), "-3");
+        EXPECT_TRUE(box->seen);
+        EXPECT_EQ(box->text, "Invalid Value\n");
+        EXPECT_EQ(child<QLineEdit>(&dlg, "lineEdit_signal_to_noise")->text(), "1");
+
+        const QString dir = qEnvironmentVariable("VARISTRA_SHOTS_DIR");
+        if (!dir.isEmpty()) {
+            QTest::qWait(50);  // let the layouts settle
+            dlg.grab().save(dir + "/" + c.shot + "_dialog.png");
+            child<QScrollArea>(&dlg, "scrollArea_design")->widget()->grab().save(dir + "/" + c.shot + "_page.png");
+        }
+        dlg.reject();
+    }
+}
+
+// The busy dialog of a long search shows its progress and a Cancel button; Cancel asks the work to
+// stop (again on every tick until it has) and the dialog stays until the work has ended.
+TEST(BusyRun, ProgressDialogShowsProgressAndCancels)
+{
+    QWidget parent;
+    parent.show();
+    std::atomic<int> cancelCalls{0};
+    std::atomic<double> progress{0.0};
+    int shownValue = -1;
+    QString shownLabel;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QProgressDialog* p : parent.findChildren<QProgressDialog*>()) {
+            if (!p->isVisible())
+                continue;
+            shownValue = std::max(shownValue, p->value());
+            if (p->value() > 0 && !cancelCalls) {
+                QPushButton* cancel = p->findChild<QPushButton*>();
+                ASSERT_NE(cancel, nullptr);
+                EXPECT_EQ(cancel->text(), "Cancel");
+                cancel->click();
+                shownLabel = p->labelText();
+            }
+        }
+    });
+    poll.start(20);
+    const bool cancelled = runWithProgressDialog(
+        &parent, "Making design...",
+        [&] {
+            for (int i = 0; i < 1000 && !cancelCalls; ++i) {
+                progress = std::min(1.0, i / 100.0);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        },
+        [&] { return progress.load(); }, [&] { ++cancelCalls; });
+    poll.stop();
+    EXPECT_TRUE(cancelled);
+    EXPECT_GE(cancelCalls, 1);
+    EXPECT_GT(shownValue, 0);
+    EXPECT_EQ(shownLabel, "Stopping...");
+
+    // Without a cancel function there is no button, and quick work never shows the dialog.
+    bool ran = false;
+    EXPECT_FALSE(runWithProgressDialog(&parent, "Making design...", [&] { ran = true; }, {}, {}));
+    EXPECT_TRUE(ran);
 }

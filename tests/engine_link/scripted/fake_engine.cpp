@@ -2,7 +2,9 @@
 // answers from a script the tests write. Built twice: complete, and with some exports left out.
 #include "fake_engine_state.h"
 
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <limits>
 
 #define FAKE_API extern "C" __attribute__((visibility("default")))
@@ -10,6 +12,7 @@
 namespace {
 
 FakeEngineState g_state;
+FakeSearchState g_search;
 
 FakeObject* obj(void* h)
 {
@@ -28,20 +31,28 @@ FAKE_API FakeEngineState* fake_state()
     return &g_state;
 }
 
+FAKE_API FakeSearchState* fake_search_state()
+{
+    return &g_search;
+}
+
 FAKE_API void* CreateDOEObj()
 {
     g_state.objects.push_back(std::make_unique<FakeObject>());
+    g_state.objects.back()->calls.push_back("CreateDOEObj");
     return g_state.objects.back().get();
 }
 
 FAKE_API void add1(void* h, const char* name, double, double)
 {
     obj(h)->factorNames.push_back(name);
+    obj(h)->calls.push_back(std::string("add1 ") + name);
 }
 
 FAKE_API void add2(void* h, const char* name, const char** levels, int count)
 {
     obj(h)->factorNames.push_back(name);
+    obj(h)->calls.push_back(std::string("add2 ") + name);
     std::vector<std::string> copy;
     for (int i = 0; i < count; ++i)
         copy.push_back(levels[i]);
@@ -51,6 +62,7 @@ FAKE_API void add2(void* h, const char* name, const char** levels, int count)
 FAKE_API void add3(void* h, const char* name, const double* values, int count)
 {
     obj(h)->factorNames.push_back(name);
+    obj(h)->calls.push_back(std::string("add3 ") + name);
     obj(h)->discreteValues.emplace_back(values, values + count);
 }
 
@@ -62,11 +74,25 @@ FAKE_API void addresponse(void* h, const char* name)
 FAKE_API void seed(void* h, unsigned long value)
 {
     obj(h)->seed = value;
+    obj(h)->calls.push_back("seed " + std::to_string(value));
 }
 
 FAKE_API void generate(void* h, int runs)
 {
     obj(h)->generatedRuns = runs;
+    obj(h)->calls.push_back("generate " + std::to_string(runs));
+#ifdef FAKE_OPTIONAL_DESIGN
+    // A long search that another thread watches and stops.
+    if (g_search.block) {
+        const int cancelsBefore = g_search.cancelCalls;
+        g_search.generating = true;
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (g_search.cancelCalls == cancelsBefore && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        g_search.generating = false;
+        obj(h)->noRuns = !g_search.keepRunsOnCancel;
+    }
+#endif
 }
 
 FAKE_API void Vfactorset(void* h, const double* values, int row)
@@ -173,12 +199,16 @@ FAKE_API void predict2(void* h, const double* x, double* prediction, double* se1
 FAKE_API int createmodel(void* h, int kind)
 {
     obj(h)->modelKind = kind;
+    obj(h)->calls.push_back("createmodel " + std::to_string(kind));
     return g_state.createModelResult;
 }
 
 FAKE_API double* Vfactor(void* h, int row)
 {
     FakeObject* o = obj(h);
+    o->calls.push_back("Vfactor " + std::to_string(row));
+    if (o->noRuns)
+        return nullptr;
     o->rowStorage.assign(o->factorNames.size(), 0.0);
     auto it = o->factorRows.find(row);
     if (it != o->factorRows.end())
@@ -232,6 +262,41 @@ FAKE_API void ReleaseDOEObj(void* h)
 {
     ++g_state.releaseCalls;
     obj(h)->released = true;
+}
+
+#endif
+
+#ifdef FAKE_OPTIONAL_DESIGN
+
+FAKE_API int setmodelterms(void* h, int nterms, const int* powers, const int* necessary)
+{
+    FakeObject* o = obj(h);
+    const size_t nf = o->factorNames.size();
+    o->calls.push_back("setmodelterms " + std::to_string(nterms));
+    o->termPowers.clear();
+    o->termNecessary.clear();
+    for (int t = 0; t < nterms; ++t) {
+        o->termPowers.emplace_back(powers + t * nf, powers + (t + 1) * nf);
+        o->termNecessary.push_back(necessary[t]);
+    }
+    return 0;
+}
+
+FAKE_API int setcriterion(void* h, int criterion)
+{
+    obj(h)->criterion = criterion;
+    obj(h)->calls.push_back("setcriterion " + std::to_string(criterion));
+    return 0;
+}
+
+FAKE_API double generateprogress(void*)
+{
+    return g_search.generating ? 0.25 : 1.0;
+}
+
+FAKE_API void generatecancel(void*)
+{
+    ++g_search.cancelCalls;
 }
 
 #endif

@@ -1,6 +1,7 @@
 #pragma once
 // Shared between the scripted test engine and the tests that drive it: what the engine received
 // from the engine link, and the answers it is told to give.
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,6 +25,11 @@ struct FakeObject {
     int runCalls = 0;
     std::vector<int> lastEntered;
     bool released = false;
+    std::vector<std::string> calls;                 // design calls in order, e.g. "generate 4"
+    std::vector<std::vector<int>> termPowers;       // optional exports: last terms handed over
+    std::vector<int> termNecessary;
+    int criterion = -1;
+    bool noRuns = false;                            // a cancelled search that kept nothing
 };
 
 struct FakeEngineState {
@@ -43,6 +49,22 @@ struct FakeEngineState {
     void reset() { *this = FakeEngineState(); }
 };
 
+// What a search running on another thread shares with the test (optional exports only).
+struct FakeSearchState {
+    std::atomic<bool> block{false};       // generate waits for a cancel (at most 5 s)
+    std::atomic<bool> generating{false};
+    std::atomic<int> cancelCalls{0};
+    std::atomic<bool> keepRunsOnCancel{true};
+    void reset()
+    {
+        block = false;
+        generating = false;
+        cancelCalls = 0;
+        keepRunsOnCancel = true;
+    }
+};
+
 extern "C" {
 typedef FakeEngineState* (*FakeStateFn)(void);
+typedef FakeSearchState* (*FakeSearchStateFn)(void);
 }

@@ -1,0 +1,19 @@
+#pragma once
+// Evaluation of a design table for a list of model terms: efficiencies, prediction variance over
+// the factor region, power of each term's F test and correlations of the parameter columns.
+// Internal to plan_core; the facade reaches it through DoeCustomDesignManager.
+#include <QList>
+#include <QVector>
+
+#include "DoeDesignRecords.h"
+
+namespace doeBussiness {
+
+// `columns` are the table's columns (factor columns are used, matched by name), `rows` its cells.
+// False with "Factor error\n" when a term names no factor column, "Data error\n" when a cell
+// cannot be coded, "No data\n" when there is no run.
+bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVector<QVector<QString>>& rows,
+                    const QList<DoeDesignModel>& terms, const DoeDesignEvaluationSetting& setting,
+                    DoeDesignEvaluation& out, QString& err);
+
+}  // namespace doeBussiness
