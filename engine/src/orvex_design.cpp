@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 
 namespace orvex {
 
@@ -500,6 +501,120 @@ double dEfficiency(const Model& model, const std::vector<double>& runs, int n)
     if (!std::isfinite(logdet))
         return 0.0;
     return 100.0 * std::exp(logdet / P) / n;
+}
+
+}  // namespace orvex
+
+namespace orvex {
+
+int DesignTerms::necessaryCount() const
+{
+    return static_cast<int>(std::count(necessary.begin(), necessary.end(), 1));
+}
+
+DesignTerms kind2Terms(const Model& model)
+{
+    DesignTerms t;
+    for (int k = 0; k < model.paramCount(); ++k) {
+        std::vector<int> cols;
+        const auto& pr = model.term(k);
+        if (pr.first >= 0)
+            cols.push_back(pr.first);
+        if (pr.second >= 0)
+            cols.push_back(pr.second);
+        t.params.push_back(std::move(cols));
+        t.necessary.push_back(1);
+    }
+    return t;
+}
+
+DesignTerms expandTerms(const Model& model, const std::vector<int>& powers,
+                        const std::vector<char>& necessary)
+{
+    const int F = model.factorCount();
+    DesignTerms t;
+    t.params.emplace_back();
+    t.necessary.push_back(1);
+    std::map<std::vector<int>, size_t> seen{{std::vector<int>(), 0}};
+    for (size_t term = 0; term < necessary.size(); ++term) {
+        // Products so far, extended factor by factor with each of its column choices.
+        std::vector<std::vector<int>> products(1);
+        bool dropped = false;
+        for (int f = 0; f < F && !dropped; ++f) {
+            const int pw = powers[term * F + f];
+            if (pw == 0)
+                continue;
+            const Factor& fac = model.factor(f);
+            if (pw == 2 && !fac.hasSquare()) {
+                dropped = true;
+                break;
+            }
+            std::vector<std::vector<int>> next;
+            for (const auto& prod : products)
+                for (int c = 0; c < fac.columnCount(); ++c) {
+                    std::vector<int> p = prod;
+                    for (int k = 0; k < pw; ++k)
+                        p.push_back(model.firstColumn(f) + c);
+                    next.push_back(std::move(p));
+                }
+            products.swap(next);
+        }
+        if (dropped)
+            continue;
+        for (auto& p : products) {
+            std::sort(p.begin(), p.end());
+            auto it = seen.find(p);
+            if (it != seen.end()) {
+                t.necessary[it->second] = t.necessary[it->second] || necessary[term];
+                continue;
+            }
+            seen.emplace(p, t.params.size());
+            t.params.push_back(std::move(p));
+            t.necessary.push_back(necessary[term] ? 1 : 0);
+        }
+    }
+    return t;
+}
+
+void termsRow(const DesignTerms& terms, const double* cols, double* row)
+{
+    for (size_t k = 0; k < terms.params.size(); ++k) {
+        double v = 1.0;
+        for (int c : terms.params[k])
+            v *= cols[c];
+        row[k] = v;
+    }
+}
+
+double dEfficiency(const Model& model, const DesignTerms& terms, const std::vector<double>& runs,
+                   int n)
+{
+    const int F = model.factorCount(), P = static_cast<int>(terms.params.size());
+    if (!model.isBuilt() || n <= 0 || P == 0 || runs.size() < static_cast<size_t>(n) * F)
+        return 0.0;
+    Eigen::MatrixXd X(n, P);
+    std::vector<double> cols(model.columnCount());
+    Eigen::VectorXd row(P);
+    for (int i = 0; i < n; ++i) {
+        if (!model.codeRun(&runs[static_cast<size_t>(i) * F], cols.data()))
+            return 0.0;
+        termsRow(terms, cols.data(), row.data());
+        X.row(i) = row.transpose();
+    }
+    Eigen::LLT<Eigen::MatrixXd> llt(X.transpose() * X);
+    if (llt.info() != Eigen::Success)
+        return 0.0;
+    const double logdet = 2.0 * llt.matrixLLT().diagonal().array().log().sum();
+    if (!std::isfinite(logdet))
+        return 0.0;
+    return 100.0 * std::exp(logdet / P) / n;
+}
+
+std::vector<double> searchDesign(const Model& model, const DesignTerms& terms, int n,
+                                 std::uint64_t seed, const DesignSearchOptions& options)
+{
+    (void)terms;
+    return searchDesign(model, n, seed, options);
 }
 
 }  // namespace orvex
