@@ -138,7 +138,7 @@ double fedorov(const orvex::Model& m, int n, int repeats)
     return best;
 }
 
-void designTable(bool withFedorov, int starts)
+void designTable(bool withFedorov, int starts, int only)
 {
     std::vector<Case> cases = {
         {2, {}, 0, 0},    {2, {}, -150, 0}, {3, {}, 10, 42.3}, {3, {}, 0, 0},   {3, {}, -150, 0},
@@ -151,6 +151,8 @@ void designTable(bool withFedorov, int starts)
     std::printf("%-26s %5s %4s %10s %10s %10s %9s %9s\n", "case", "n", "p", "D-eff %", "Fedorov %",
                 "reference", "time s", "cpu s");
     for (const Case& c : cases) {
+        if (only >= 0 && c.continuous != only)
+            continue;
         orvex::Model m;
         m.build(factorsOf(c));
         const int p = m.paramCount();
@@ -283,17 +285,21 @@ void fitTiming()
 
 int main(int argc, char** argv)
 {
-    // --no-fedorov skips the grid reference; --starts N fixes the number of random starts.
+    // --no-fedorov skips the grid reference; --starts N fixes the number of random starts;
+    // --only K keeps the cases with K continuous factors and skips the fit figures.
     bool fed = true;
-    int starts = 0;
+    int starts = 0, only = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--no-fedorov")
             fed = false;
         else if (a == "--starts" && i + 1 < argc)
             starts = std::atoi(argv[++i]);
+        else if (a == "--only" && i + 1 < argc)
+            only = std::atoi(argv[++i]);
     }
-    designTable(fed, starts);
-    fitTiming();
+    designTable(fed, starts, only);
+    if (only < 0)
+        fitTiming();
     return 0;
 }
