@@ -83,10 +83,19 @@ Space::Space(const Model& model, const DesignTerms& t, const DesignSearchOptions
         if (m.factor(f).kind != FactorKind::Continuous)
             twoLevel[f] = 0;
 
+    setPrior(t, options.tau);
+    if (criterion == Criterion::I)
+        setMoments(parts);
+}
+
+void Space::setPrior(const DesignTerms& t, double tau)
+{
     prior = Eigen::VectorXd::Constant(P, kRidge);
     if (t.necessaryCount() < P) {
-        // If Possible parameters: prior precision (s/tau)^2, s half the range of the parameter's
-        // column over a candidate sample after regressing it on the Necessary columns.
+        // The prior is K / tau^2 on If Possible columns z = (x - B'x_N) / s, made orthogonal to
+        // the Necessary columns x_N and scaled to a range of 2. z is a triangular transform of
+        // the row, so det(Z'Z + K / tau^2) is a constant times det(X'X + diag(s^2) / tau^2):
+        // the search keeps the original columns and only needs each s.
         std::vector<int> nec, opt;
         for (int k = 0; k < P; ++k)
             (t.necessary[k] ? nec : opt).push_back(k);
@@ -97,33 +106,36 @@ Space::Space(const Model& model, const DesignTerms& t, const DesignSearchOptions
         for (size_t j = 0; j < opt.size(); ++j)
             Xq.col(j) = Z.col(opt[j]);
         const Eigen::MatrixXd R = Xq - Xn * Xn.colPivHouseholderQr().solve(Xq);
-        const double tau2 = options.tau * options.tau;
+        const double tau2 = tau * tau;
         for (size_t j = 0; j < opt.size(); ++j) {
             const double half = 0.5 * (R.col(j).maxCoeff() - R.col(j).minCoeff());
             prior[opt[j]] = (half > 1e-9 ? half * half : 1.0) / tau2;
         }
     }
-    if (criterion == Criterion::I) {
-        moments.resize(P, P);
-        for (int a = 0; a < P; ++a)
-            for (int b = a; b < P; ++b) {
-                double v = 1.0;
-                // Merge the two parameters' parts factor by factor (parts are in factor order).
-                size_t i = 0, j = 0;
-                const auto& pa = parts[a];
-                const auto& pb = parts[b];
-                while (v != 0.0 && (i < pa.size() || j < pb.size())) {
-                    const int fa = i < pa.size() ? pa[i][0] : F, fb = j < pb.size() ? pb[j][0] : F;
-                    const int f = std::min(fa, fb);
-                    const int ca = fa == f ? pa[i][1] : 0, wa = fa == f ? pa[i][2] : 0;
-                    const int cb = fb == f ? pb[j][1] : 0, wb = fb == f ? pb[j][2] : 0;
-                    v *= factorMoment(*this, f, ca, wa, cb, wb);
-                    i += fa == f;
-                    j += fb == f;
-                }
-                moments(a, b) = moments(b, a) = v;
+}
+
+// Moments of the region, built factor by factor (the factors are independent and uniform).
+void Space::setMoments(const std::vector<std::vector<std::array<int, 3>>>& parts)
+{
+    moments.resize(P, P);
+    for (int a = 0; a < P; ++a)
+        for (int b = a; b < P; ++b) {
+            double v = 1.0;
+            // Merge the two parameters' parts factor by factor (parts are in factor order).
+            size_t i = 0, j = 0;
+            const auto& pa = parts[a];
+            const auto& pb = parts[b];
+            while (v != 0.0 && (i < pa.size() || j < pb.size())) {
+                const int fa = i < pa.size() ? pa[i][0] : F, fb = j < pb.size() ? pb[j][0] : F;
+                const int f = std::min(fa, fb);
+                const int ca = fa == f ? pa[i][1] : 0, wa = fa == f ? pa[i][2] : 0;
+                const int cb = fb == f ? pb[j][1] : 0, wb = fb == f ? pb[j][2] : 0;
+                v *= factorMoment(*this, f, ca, wa, cb, wb);
+                i += fa == f;
+                j += fb == f;
             }
-    }
+            moments(a, b) = moments(b, a) = v;
+        }
 }
 
 int Space::radix(int f) const
@@ -149,13 +161,17 @@ void Space::gridPoint(long k, double* coord) const
 {
     for (int f = 0; f < F; ++f) {
         const int r = radix(f);
-        const int v = static_cast<int>(k % r);
+        coord[f] = candidate(f, static_cast<int>(k % r));
         k /= r;
-        if (m.factor(f).kind != FactorKind::Continuous)
-            coord[f] = v;
-        else
-            coord[f] = r == 1 ? 0.0 : (r == 2 ? 2.0 * v - 1.0 : v - 1.0);
     }
+}
+
+double Space::candidate(int f, int v) const
+{
+    if (m.factor(f).kind != FactorKind::Continuous)
+        return v;
+    const int r = radix(f);
+    return r == 1 ? 0.0 : (r == 2 ? 2.0 * v - 1.0 : v - 1.0);
 }
 
 Eigen::MatrixXd Space::candidateSample(long maxPoints) const
@@ -170,12 +186,8 @@ Eigen::MatrixXd Space::candidateSample(long maxPoints) const
         if (N > 0) {
             gridPoint(k, coord.data());
         } else {
-            for (int f = 0; f < F; ++f) {
-                const int v = rng.below(radix(f));
-                coord[f] = v;
-                if (m.factor(f).kind == FactorKind::Continuous)
-                    coord[f] = radix(f) == 1 ? 0.0 : (radix(f) == 2 ? 2.0 * v - 1.0 : v - 1.0);
-            }
+            for (int f = 0; f < F; ++f)
+                coord[f] = candidate(f, rng.below(radix(f)));
         }
         columns(coord.data(), cols.data());
         row(cols.data(), r.data());

@@ -7,6 +7,7 @@
 
 #include <Eigen/Core>
 
+#include <array>
 #include <vector>
 
 namespace orvex {
@@ -37,7 +38,8 @@ struct Space {
     // Candidate values per factor: levels; -1, 0, 1 for continuous factors (-1, 1 when never
     // squared, 0 when fixed).
     int radix(int f) const;
-    long gridSize(long limit) const;   // -1 above limit
+    double candidate(int f, int v) const;  // coordinate of candidate value v of factor f
+    long gridSize(long limit) const;       // -1 above limit
     void gridPoint(long k, double* coord) const;
     // Parameter rows of the candidate grid, or of maxPoints random grid points when it is larger.
     Eigen::MatrixXd candidateSample(long maxPoints) const;
@@ -45,7 +47,10 @@ struct Space {
     void columns(const double* coord, double* cols) const;
     void row(const double* cols, double* out) const { termsRow(*terms, cols, out); }
     // Value of column `col` of level factor f at level l.
-    double levelCode(int f, int l, int col) const { return levelCols[f][static_cast<size_t>(l) * m.factor(f).columnCount() + col]; }
+    double levelCode(int f, int l, int col) const
+    {
+        return levelCols[f][static_cast<size_t>(l) * m.factor(f).columnCount() + col];
+    }
     bool fixed(int f) const
     {
         const Factor& fac = m.factor(f);
@@ -62,15 +67,21 @@ struct Space {
     std::vector<std::vector<double>> levelCols;    // per level factor: L x columns, row-major
     Eigen::VectorXd prior;                         // diagonal added to X'X
     Eigen::MatrixXd moments;                       // region moments (I-optimality only)
-};
 
+private:
+    // If Possible parameters get the precision (s / tau)^2 of a Bayesian prior, s half the
+    // range of the parameter's column over a candidate sample after regressing it on the
+    // Necessary columns; every other parameter a small ridge.
+    void setPrior(const DesignTerms& t, double tau);
+    // parts: per parameter, its (factor, column offset, power) in factor order.
+    void setMoments(const std::vector<std::vector<std::array<int, 3>>>& parts);
+};
 
 // Candidate runs for whole-run exchanges: the grid of the factors' candidate values.
 struct Grid {
     Eigen::MatrixXd C;            // rows of the candidates
     std::vector<double> coords;   // N x F coordinates
 };
-
 
 // The grid when it has at most maxCells parameter cells, else an empty one.
 Grid buildGrid(const Space& sp, long maxCells);
