@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -28,16 +29,35 @@ void reportProgress(std::atomic<double>* progress, double fraction)
     }
 }
 
-// Runs fn(worker) on `threads` threads (the caller's among them) and waits for all.
+// Runs fn on `threads` threads (the caller's among them) and waits for all. A thread that cannot
+// be started leaves its share to the others; the first exception of a worker is rethrown here.
 template <class Fn>
 void runThreads(int threads, Fn fn)
 {
+    std::mutex mutex;
+    std::exception_ptr failure;
+    auto guarded = [&] {
+        try {
+            fn();
+        } catch (...) {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (!failure)
+                failure = std::current_exception();
+        }
+    };
     std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(fn);
-    fn();
+    for (int t = 1; t < threads; ++t) {
+        try {
+            pool.emplace_back(guarded);
+        } catch (...) {
+            break;
+        }
+    }
+    guarded();
     for (auto& t : pool)
         t.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 struct StartResult {
@@ -91,10 +111,9 @@ std::vector<int> bestOf(const std::vector<StartResult>& results, size_t keep)
     return order;
 }
 
-// Random starts on the -1, 0, 1 grid (in parallel; the result does not depend on the thread
-// count: start s always begins from the same point and the starts kept are decided in start
-// order), the best of them refined over the continuous intervals, and the best of those
-// polished with whole-run exchanges.
+// Random starts (in parallel; the result does not depend on the thread count: start s always
+// begins from the same point and the starts kept are decided in start order), then the best of
+// them refined or polished.
 std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
                               const DesignSearchOptions& options)
 {

@@ -29,11 +29,13 @@ DesignTerms kind2Terms(const Model& model);
 DesignTerms expandTerms(const Model& model, const std::vector<int>& powers,
                         const std::vector<char>& necessary);
 
+// D: maximise det(X'X + prior); I: minimise the average prediction variance over the region,
+// trace((X'X + prior)^-1 M). The prior is zero but for If Possible parameters (and a tiny ridge).
 enum class Criterion { D, I };
 
 struct DesignSearchOptions {
     int starts = 0;          // random starts; 0 runs starts until a fixed operation budget is spent
-    int maxPasses = 100;     // coordinate passes per start
+    int maxPasses = 100;     // coordinate passes per start (ten times that for a refinement)
     int polished = 10;       // best starts that go on to the whole-run exchange polish
     int threads = 0;         // worker threads for the starts; 0: the hardware's count
     Criterion criterion = Criterion::D;
@@ -43,8 +45,9 @@ struct DesignSearchOptions {
 };
 
 // n runs, n * factorCount doubles in run units (continuous in their own units, levels as
-// indices). Deterministic in the model, terms, n, seed and options other than threads, progress
-// and cancel. Empty when cancelled before a start finished.
+// indices). A continuous factor that no parameter squares only takes its low or high value.
+// Deterministic in the model, terms, n, seed and options other than threads, progress and
+// cancel. When cancelled: the best finished start, or empty when none finished.
 std::vector<double> searchDesign(const Model& model, int n, std::uint64_t seed,
                                  const DesignSearchOptions& options = DesignSearchOptions());
 std::vector<double> searchDesign(const Model& model, const DesignTerms& terms, int n,
