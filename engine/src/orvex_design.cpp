@@ -147,9 +147,10 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
     double prefixWork = 0.0;
     std::atomic<int> next{0}, stopAt{maxStarts};
     std::atomic<double> liveWork{0.0};
+    std::atomic<double> meanWork{20.0 * passWork};  // of a start; a guess until one is counted
 
     auto startsProgress = [&] {
-        const double mean = prefix > 0 ? prefixWork / prefix : 20.0 * passWork;
+        const double mean = meanWork.load();
         const double expected = budgeted
             ? std::min(std::max(kWorkBudget, kMinStarts * mean), kMaxStarts * mean)
             : maxStarts * mean;
@@ -183,6 +184,7 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
             while (prefix < maxStarts && results[prefix].done) {
                 prefixWork += startWork[prefix];
                 ++prefix;
+                meanWork.store(prefixWork / prefix);
                 if (budgeted && prefix >= kMinStarts && prefixWork > kWorkBudget && prefix < stopAt.load())
                     stopAt.store(prefix);
             }
