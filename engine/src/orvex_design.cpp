@@ -113,20 +113,15 @@ std::vector<int> bestOf(const std::vector<StartResult>& results, size_t keep)
 
 // Random starts (in parallel; the result does not depend on the thread count: start s always
 // begins from the same point and the starts kept are decided in start order), then the best of
-// them refined or polished.
+// them polished with whole-run exchanges when the candidate grid fits.
 std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
                               const DesignSearchOptions& options)
 {
     // Without a fixed count, starts continue until the operation budget is spent (at least
     // kMinStarts, at most kMaxStarts).
     constexpr int kMinStarts = 8, kMaxStarts = 300;
+    constexpr double kWorkBudget = 3.5e8;
     const Grid grid = buildGrid(sp, 2000000);
-    // Small problems: every start goes on over the continuous intervals, and the best are
-    // polished with whole-run exchanges when the candidate grid fits. Large ones: the starts stay
-    // on the grid and only the best few are refined, with several rounds per run, to convergence.
-    const bool small = grid.C.rows() > 0 || sp.P <= 100;
-    const double kWorkBudget = small ? 3.5e8 : 1e9;
-    const int kRefined = small ? 0 : 5;
     const bool budgeted = options.starts <= 0;
     const int maxStarts = budgeted ? kMaxStarts : options.starts;
     int threads = options.threads > 0 ? options.threads
@@ -135,9 +130,8 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
     std::atomic<bool>* cancel = options.cancel;
     auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
 
-    // Shares of the progress bar: starts, refinement, polish.
+    // Share of the progress bar taken by the polish.
     const double polishShare = grid.C.rows() > 0 ? 0.1 : 0.0;
-    const double share[3] = {small ? 1.0 - polishShare : 0.5, small ? 0.0 : 0.5, polishShare};
     const double passWork = static_cast<double>(n) * (sp.P * static_cast<double>(sp.P) + 12.0 * sp.F * sp.P);
 
     std::vector<StartResult> results(maxStarts);
@@ -163,7 +157,7 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
             double cur = liveWork.load();
             while (!liveWork.compare_exchange_weak(cur, cur + w)) {
             }
-            reportProgress(options.progress, share[0] * startsProgress());
+            reportProgress(options.progress, (1.0 - polishShare) * startsProgress());
         };
         for (;;) {
             const int s = next.fetch_add(1);
@@ -171,9 +165,7 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
                 break;
             search.stop = [&, s] { return cancelled() || s >= stopAt.load(); };
             search.randomStart(seed, s);
-            double score = search.optimiseOnGrid(options.maxPasses);
-            if (small && !search.aborted())
-                score = search.refine(options.maxPasses);
+            const double score = search.optimise(options.maxPasses);
             if (search.aborted())
                 continue;
             std::lock_guard<std::mutex> lock(mutex);
@@ -192,49 +184,25 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
     });
     if (!cancelled())
         results.resize(stopAt.load());
-    std::vector<int> top = bestOf(results, static_cast<size_t>(std::max({1, kRefined, options.polished})));
-    if (top.empty())
+    // The best few go on to the whole-run exchange polish.
+    const std::vector<int> order = bestOf(results, static_cast<size_t>(std::max(1, options.polished)));
+    if (order.empty())
         return {};
-    std::vector<double> best = results[top.front()].coords;
-    double bestScore = results[top.front()].score;
-    reportProgress(options.progress, share[0]);
-
-    // Refinement of the best starts (large problems).
-    std::vector<StartResult> refined(top.size());
-    if (kRefined > 0) {
-        top.resize(std::min(top.size(), static_cast<size_t>(kRefined)));
-        refined.resize(top.size());
-        std::atomic<int> jobsDone{0};
-        runJobs(sp, n, threads, static_cast<int>(top.size()), cancelled, [&](Search& search, int j) {
-            search.setCoords(results[top[j]].coords);
-            const double score = search.refine(10 * options.maxPasses, 3);
-            if (search.aborted())
-                return;
-            refined[j] = {true, score, search.coords()};
-            reportProgress(options.progress, share[0] + share[1] * (jobsDone.fetch_add(1) + 1) / top.size());
-        });
-    } else {
-        for (size_t j = 0; j < top.size(); ++j)
-            refined[j] = results[top[j]];
-    }
-    const std::vector<int> order = bestOf(refined, static_cast<size_t>(std::max(1, options.polished)));
-    for (int j : order)
-        if (refined[j].score > bestScore) {
-            bestScore = refined[j].score;
-            best = refined[j].coords;
-        }
+    std::vector<double> best = results[order.front()].coords;
+    double bestScore = results[order.front()].score;
+    reportProgress(options.progress, 1.0 - polishShare);
 
     if (grid.C.rows() > 0 && !order.empty() && !cancelled()) {
         std::vector<StartResult> polished(order.size());
         std::atomic<int> jobsDone{0};
         runJobs(sp, n, threads, static_cast<int>(order.size()), cancelled, [&](Search& search, int j) {
-            search.setCoords(refined[order[j]].coords);
+            search.setCoords(results[order[j]].coords);
             const double score = search.polish(grid, options.maxPasses);
             if (search.aborted())
                 return;
             polished[j] = {true, score, search.coords()};
             reportProgress(options.progress,
-                           share[0] + share[1] + share[2] * (jobsDone.fetch_add(1) + 1) / order.size());
+                           1.0 - polishShare + polishShare * (jobsDone.fetch_add(1) + 1) / order.size());
         });
         for (const StartResult& r : polished)
             if (r.done && r.score > bestScore) {

@@ -35,7 +35,7 @@ enum class Criterion { D, I };
 
 struct DesignSearchOptions {
     int starts = 0;          // random starts; 0 runs starts until a fixed operation budget is spent
-    int maxPasses = 100;     // coordinate passes per start (ten times that for a refinement)
+    int maxPasses = 100;     // coordinate passes per start and phase
     int polished = 10;       // best starts that go on to the whole-run exchange polish
     int threads = 0;         // worker threads for the starts; 0: the hardware's count
     Criterion criterion = Criterion::D;

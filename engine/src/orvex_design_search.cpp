@@ -156,19 +156,11 @@ void Search::setCoords(const std::vector<double>& coords)
     aborted_ = false;
 }
 
-double Search::optimiseOnGrid(int maxPasses)
+double Search::optimise(int maxPasses)
 {
     refresh();
     coordinatePasses(true, maxPasses);
-    return score_;
-}
-
-double Search::refine(int maxPasses, int sweeps)
-{
-    sweeps_ = sweeps;
-    refresh();
     coordinatePasses(false, maxPasses);
-    sweeps_ = 1;
     return score_;
 }
 
@@ -213,7 +205,6 @@ bool Search::stopNow()
 
 void Search::refresh()
 {
-    sinceRefresh_ = 0;
     Eigen::MatrixXd A = Eigen::MatrixXd::Zero(P_, P_);
     A.selfadjointView<Eigen::Lower>().rankUpdate(X_.transpose());
     A.diagonal() += s_.prior;
@@ -241,16 +232,11 @@ void Search::coordinatePasses(bool grid, int maxPasses)
                 return;
             improveRun(i, grid);
         }
-        // The updates keep V accurate for many passes; a fresh factorisation every few
-        // passes, and before deciding that the search has converged, bounds the drift.
-        const bool converged = !(score_ - before > 1e-8);
-        if (converged || ++sinceRefresh_ >= kRefreshPasses)
-            refresh();
+        // A fresh factorisation after each pass bounds the drift of the updates.
+        refresh();
         if (!(score_ - before > 1e-8))
             break;
     }
-    if (sinceRefresh_ > 0)
-        refresh();
 }
 
 bool Search::removeRun(int i)
@@ -306,14 +292,8 @@ void Search::improveRun(int i, bool grid)
     double* coord = &coords_[static_cast<size_t>(i) * F_];
     s_.columns(coord, cols_.data());
     bool changed = false;
-    for (int sw = 0; sw < (grid ? 1 : sweeps_); ++sw) {
-        bool any = false;
-        for (int f = 0; f < F_; ++f)
-            any = improveCoordinate(coord, f, grid) || any;
-        changed = changed || any;
-        if (!any)
-            break;
-    }
+    for (int f = 0; f < F_; ++f)
+        changed = improveCoordinate(coord, f, grid) || changed;
     if (changed)
         restoreRun(i);
 }
@@ -483,10 +463,18 @@ bool Search::exchangePass(const Grid& grid)
     const long N = C.rows();
     const double before = score_;
     addWork(2.0 * n_ * static_cast<double>(N) * P_);
-    Eigen::VectorXd qV = ((C * V_).array() * C.array()).rowwise().sum();
-    Eigen::VectorXd qW;
-    if (I())
-        qW = ((C * W_).array() * C.array()).rowwise().sum();
+    // Diagonals of C V C' (and C W C'), in blocks of rows so that a stop is seen soon.
+    Eigen::VectorXd qV(N), qW(I() ? N : 0);
+    constexpr long kBlock = 1024;
+    for (long k0 = 0; k0 < N; k0 += kBlock) {
+        if (stopNow())
+            return false;
+        const long rows = std::min(kBlock, N - k0);
+        const auto Ck = C.middleRows(k0, rows);
+        qV.segment(k0, rows) = ((Ck * V_).array() * Ck.array()).rowwise().sum();
+        if (I())
+            qW.segment(k0, rows) = ((Ck * W_).array() * Ck.array()).rowwise().sum();
+    }
     Eigen::VectorXd Ca(N), Cb(N), Cz(N), Cy(N);
     for (int i = 0; i < n_; ++i) {
         if (stopNow())

@@ -34,14 +34,10 @@ public:
     // Adds the work of each pass as it is done (progress display).
     std::function<void(double)> onWork;
 
-    // Runs one start to convergence with continuous coordinates on -1, 0, 1 only (fast, and the
-    // optimum of a quadratic model sits mostly there); returns the criterion reached (larger is
-    // better).
-    double optimiseOnGrid(int maxPasses);
-
-    // Goes on from the current runs with continuous coordinates over their whole interval;
-    // `sweeps` rounds over a run's coordinates before the next run.
-    double refine(int maxPasses, int sweeps = 1);
+    // Runs one start to convergence; returns the criterion reached (larger is better).
+    // Continuous coordinates first move over -1, 0, 1 only (fast, and the optimum of a quadratic
+    // model sits mostly there), then over the whole interval.
+    double optimise(int maxPasses);
 
     // Alternates whole-run exchanges with the candidate grid and continuous coordinate passes
     // until neither gains; escapes optima where no single coordinate can move.
@@ -97,9 +93,6 @@ private:
     std::vector<double> coords_, cols_;
     double work_ = 0.0;
     bool aborted_ = false;
-    int sinceRefresh_ = 0;
-    int sweeps_ = 1;
-    static constexpr int kRefreshPasses = 4;
     // Run being improved.
     Eigen::VectorXd a_, b_, z_, y_, g_;
     double d_ = 0.0, c_ = 1.0, q_ = 0.0, fb_ = 0.0, nn_ = 0.0;

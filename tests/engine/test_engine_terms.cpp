@@ -359,7 +359,7 @@ TEST(EngineTerms, SameDesignWhateverTheThreadCount)
 TEST(EngineTerms, CancelStopsTheSearchAndKeepsTheBestFinishedStart)
 {
     Handle h;
-    for (int f = 0; f < 13; ++f)
+    for (int f = 0; f < 9; ++f)
         add1(h, "X", -1, 1);
     const int p = createmodel(h, 2);
     // Cancelled before the search starts: no start finishes, no runs.
@@ -367,7 +367,7 @@ TEST(EngineTerms, CancelStopsTheSearchAndKeepsTheBestFinishedStart)
     generatecancel(h);
     EXPECT_EQ(Vfactor(h, 0), nullptr);
 
-    // Cancelled once every start has finished (half the progress), during the refinement.
+    // Cancelled once every start has finished (nine tenths of the progress), during the polish.
     generate(h, p);
     using Clock = std::chrono::steady_clock;
     std::atomic<bool> returned{false};
@@ -377,8 +377,8 @@ TEST(EngineTerms, CancelStopsTheSearchAndKeepsTheBestFinishedStart)
         end = Clock::now();
         returned = true;
     });
-    while (!returned && generateprogress(h) < 0.5)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (!returned && generateprogress(h) < 0.9)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
     const Clock::time_point asked = Clock::now();
     generatecancel(h);
     worker.join();
