@@ -132,7 +132,7 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
 
     // Share of the progress bar taken by the polish.
     const double polishShare = grid.C.rows() > 0 ? 0.1 : 0.0;
-    const double passWork = static_cast<double>(n) * (sp.P * static_cast<double>(sp.P) + 12.0 * sp.F * sp.P);
+    const double passWork = static_cast<double>(n) * sp.P * (sp.P + 12.0 * sp.F);
 
     std::vector<StartResult> results(maxStarts);
     std::vector<double> startWork(maxStarts, 0.0);
@@ -141,7 +141,8 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
     double prefixWork = 0.0;
     std::atomic<int> next{0}, stopAt{maxStarts};
     std::atomic<double> liveWork{0.0};
-    std::atomic<double> meanWork{20.0 * passWork};  // of a start; a guess until one is counted
+    // Work of a start: a guess of about a hundred passes until one is counted.
+    std::atomic<double> meanWork{120.0 * passWork};
 
     auto startsProgress = [&] {
         const double mean = meanWork.load();
@@ -177,7 +178,8 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
                 prefixWork += startWork[prefix];
                 ++prefix;
                 meanWork.store(prefixWork / prefix);
-                if (budgeted && prefix >= kMinStarts && prefixWork > kWorkBudget && prefix < stopAt.load())
+                if (budgeted && prefix >= kMinStarts && prefixWork > kWorkBudget
+                    && prefix < stopAt.load())
                     stopAt.store(prefix);
             }
         }
@@ -185,24 +187,26 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
     if (!cancelled())
         results.resize(stopAt.load());
     // The best few go on to the whole-run exchange polish.
-    const std::vector<int> order = bestOf(results, static_cast<size_t>(std::max(1, options.polished)));
+    const size_t polishCount = static_cast<size_t>(std::max(1, options.polished));
+    const std::vector<int> order = bestOf(results, polishCount);
     if (order.empty())
         return {};
     std::vector<double> best = results[order.front()].coords;
     double bestScore = results[order.front()].score;
     reportProgress(options.progress, 1.0 - polishShare);
 
-    if (grid.C.rows() > 0 && !order.empty() && !cancelled()) {
+    if (grid.C.rows() > 0 && !cancelled()) {
         std::vector<StartResult> polished(order.size());
         std::atomic<int> jobsDone{0};
-        runJobs(sp, n, threads, static_cast<int>(order.size()), cancelled, [&](Search& search, int j) {
+        const int jobs = static_cast<int>(order.size());
+        runJobs(sp, n, threads, jobs, cancelled, [&](Search& search, int j) {
             search.setCoords(results[order[j]].coords);
             const double score = search.polish(grid, options.maxPasses);
             if (search.aborted())
                 return;
             polished[j] = {true, score, search.coords()};
-            reportProgress(options.progress,
-                           1.0 - polishShare + polishShare * (jobsDone.fetch_add(1) + 1) / order.size());
+            const double done = (jobsDone.fetch_add(1) + 1.0) / jobs;
+            reportProgress(options.progress, 1.0 - polishShare + polishShare * done);
         });
         for (const StartResult& r : polished)
             if (r.done && r.score > bestScore) {

@@ -204,7 +204,8 @@ TEST(EngineTerms, DesignsFollowTheGivenTerms)
         {"three main effects", 3, mainEffects(3), 4, 4, true},
         {"six main effects", 6, mainEffects(6), 8, 7, true},
         {"three-factor interactions model", 3, join(mainEffects(3), interactions(3)), 8, 7, true},
-        {"three-factor response surface", 3, join(join(mainEffects(3), interactions(3)), squares(3)), 10, 10, false},
+        {"three-factor response surface", 3,
+         join(join(mainEffects(3), interactions(3)), squares(3)), 10, 10, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -239,7 +240,9 @@ TEST(EngineTerms, ResponseSurfaceTermsDesignAsWellAsTheWholeModel)
     for (int r = 0; r < 10; ++r) {
         const double* v = Vfactor(h, r);
         ASSERT_NE(v, nullptr);
-        whole.runs.push_back({(2.0L * v[0] - 30) / 10, (2.0L * v[1] - 30) / 10, (2.0L * v[2] - 30) / 10});
+        whole.runs.emplace_back();
+        for (int f = 0; f < 3; ++f)
+            whole.runs.back().push_back((2.0L * v[f] - 30) / 10);
     }
     // Interior coordinates are roots found to about 1e-13, hence the relative allowance.
     EXPECT_GE(dEfficiency(withTerms, rs), dEfficiency(whole, rs) * (1.0L - 1e-9L))
