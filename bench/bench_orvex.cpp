@@ -138,18 +138,21 @@ double fedorov(const orvex::Model& m, int n, int repeats)
     return best;
 }
 
-void designTable(bool withFedorov, int starts)
+void designTable(bool withFedorov, int starts, int only)
 {
     std::vector<Case> cases = {
         {2, {}, 0, 0},    {2, {}, -150, 0}, {3, {}, 10, 42.3}, {3, {}, 0, 0},   {3, {}, -150, 0},
         {4, {}, 0, 0},    {4, {}, 20, 46.7}, {5, {}, 0, 0},    {5, {}, -125, 0}, {5, {}, -150, 0},
         {6, {}, 0, 0},    {6, {}, 40, 51.2}, {7, {}, 0, 0},    {7, {}, -150, 0}, {8, {}, 0, 0},
         {8, {}, 60, 0},   {2, {3}, 0, 0},    {2, {3}, -150, 0}, {3, {2, 3}, 0, 0}, {3, {2, 3}, -125, 0},
-        {0, {2, 2, 2, 2, 2}, 16, 100.0},     {4, {}, 8, 0},
+        {0, {2, 2, 2, 2, 2}, 16, 100.0},     {4, {}, 8, 0},    {10, {}, 0, 0},   {12, {}, 0, 0},
+        {15, {}, 0, 0},   {20, {}, 0, 0},
     };
     std::printf("%-26s %5s %4s %10s %10s %10s %9s %9s\n", "case", "n", "p", "D-eff %", "Fedorov %",
                 "reference", "time s", "cpu s");
     for (const Case& c : cases) {
+        if (only >= 0 && c.continuous != only)
+            continue;
         orvex::Model m;
         m.build(factorsOf(c));
         const int p = m.paramCount();
@@ -282,17 +285,21 @@ void fitTiming()
 
 int main(int argc, char** argv)
 {
-    // --no-fedorov skips the grid reference; --starts N fixes the number of random starts.
+    // --no-fedorov skips the grid reference; --starts N fixes the number of random starts;
+    // --only K keeps the cases with K continuous factors and skips the fit figures.
     bool fed = true;
-    int starts = 0;
+    int starts = 0, only = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--no-fedorov")
             fed = false;
         else if (a == "--starts" && i + 1 < argc)
             starts = std::atoi(argv[++i]);
+        else if (a == "--only" && i + 1 < argc)
+            only = std::atoi(argv[++i]);
     }
-    designTable(fed, starts);
-    fitTiming();
+    designTable(fed, starts, only);
+    if (only < 0)
+        fitTiming();
     return 0;
 }

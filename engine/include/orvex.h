@@ -42,10 +42,38 @@ ORVEX_API void    seed(void* h, unsigned long value);
  * runs. -1 for an unknown handle, any other kind, no factors, an unusable factor or one with fewer
  * than 2 distinct levels; the previous model is then gone. Drops runs and fits. */
 ORVEX_API int     createmodel(void* h, int kind);
-/* Asks for a D-optimal design of runs rows (the search runs on the first Vfactor, and not at all
- * when every row is overwritten by Vfactorset first). Needs a model; runs <= 0 or above 1000000
- * leaves no runs. Responses are cleared. */
+/* Asks for an optimal design of runs rows (D-optimal unless setcriterion says otherwise; the
+ * search runs on the first Vfactor, and not at all when every row is overwritten by Vfactorset
+ * first). Needs a model; a run count below 1 is taken as 1, one above 1000000 leaves no runs.
+ * Responses are cleared. */
 ORVEX_API void    generate(void* h, int runs);
+
+/* Optional exports: an engine without them designs for the whole kind-2 model, D-optimally.
+ *
+ * Model terms for the next createmodel(h, 2): nterms rows of one power per factor (0, 1 or 2;
+ * factors in the order added) in powers[nterms * nfactors], and necessary[nterms] (non-zero:
+ * Necessary, else If Possible). A term expands like the kind-2 parameters (a categorical factor's
+ * power 1 is its L - 1 effect columns, a product multiplies every combination of columns); the
+ * square of a categorical factor or of a discrete factor with 2 distinct levels adds nothing and
+ * the term is dropped; the intercept is always in and Necessary; a repeated term counts once.
+ * With terms, createmodel(h, 2) returns the number of Necessary parameters (the minimum run
+ * count) and generate designs for these terms; If Possible parameters enter through a Bayesian
+ * prior and need no runs of their own. The fit (stepstart, step, runmodel, predict, getparameter)
+ * always works on the whole kind-2 model. nterms == 0 clears them (createmodel builds the full
+ * kind-2 model again). Returns 0, or -1 for an unknown handle, null arrays with nterms > 0, or a
+ * power outside 0..2 (the terms are then left as they were). Adding a factor clears them. */
+ORVEX_API int     setmodelterms(void* h, int nterms, const int* powers, const int* necessary);
+/* Criterion of generate: 0 D-optimal (default), 1 I-optimal (least average prediction variance
+ * over the region: uniform on [-1, 1] coded for continuous factors, uniform over the levels for
+ * the others). Returns 0, or -1 for an unknown handle or another value. */
+ORVEX_API int     setcriterion(void* h, int criterion);
+/* Fraction of the running or latest generate's work done, 0..1; callable from another thread.
+ * NaN for an unknown handle. */
+ORVEX_API double  generateprogress(void* h);
+/* Asks a running generate to stop (callable from another thread); takes effect within 0.2 s;
+ * generate then keeps the best design of the starts that finished, or leaves no runs when none
+ * finished. generate clears the request when it starts. */
+ORVEX_API void    generatecancel(void* h);
 /* One double per factor of row `row` (continuous in its units, levels as 0-based indices). The
  * array belongs to the engine and stays valid until generate, createmodel, an add or release.
  * Null for an unknown handle or a row outside 0 .. runs - 1. */
@@ -167,6 +195,10 @@ typedef void    (*OrvexPredict2Fn)(void*, const double*, double*, double*, doubl
 typedef double  (*OrvexCalcMaxFn)(void*, double*, double, double, double, double, double, double,
                                   int);
 typedef void    (*OrvexReleaseDOEObjFn)(void*);
+typedef int     (*OrvexSetModelTermsFn)(void*, int, const int*, const int*);
+typedef int     (*OrvexSetCriterionFn)(void*, int);
+typedef double  (*OrvexGenerateProgressFn)(void*);
+typedef void    (*OrvexGenerateCancelFn)(void*);
 
 #ifdef __cplusplus
 }

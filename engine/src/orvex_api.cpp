@@ -177,6 +177,32 @@ void generate(void* h, int runs)
     withEngine(h, [&](Engine& e) { e.generate(runs); });
 }
 
+int setmodelterms(void* h, int nterms, const int* powers, const int* necessary)
+{
+    int result = -1;
+    withEngine(h, [&](Engine& e) { result = e.setModelTerms(nterms, powers, necessary) ? 0 : -1; });
+    return result;
+}
+
+int setcriterion(void* h, int criterion)
+{
+    int result = -1;
+    withEngine(h, [&](Engine& e) { result = e.setCriterion(criterion) ? 0 : -1; });
+    return result;
+}
+
+double generateprogress(void* h)
+{
+    double result = kNaN;
+    withEngine(h, [&](Engine& e) { result = e.progress(); });
+    return result;
+}
+
+void generatecancel(void* h)
+{
+    withEngine(h, [&](Engine& e) { e.cancel(); });
+}
+
 double* Vfactor(void* h, int row)
 {
     double* result = nullptr;

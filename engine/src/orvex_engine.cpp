@@ -4,6 +4,7 @@
 #include "orvex_optimise.h"
 #include "orvex_stats.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace orvex {
@@ -11,12 +12,39 @@ namespace orvex {
 void Engine::addFactor(Factor f)
 {
     factors_.push_back(std::move(f));
+    termPowers_.clear();
+    termNecessary_.clear();
     resetModel();
+}
+
+bool Engine::setModelTerms(int nterms, const int* powers, const int* necessary)
+{
+    if (nterms < 0 || (nterms > 0 && (!powers || !necessary)))
+        return false;
+    const size_t F = factors_.size();
+    const size_t cells = static_cast<size_t>(nterms) * F;
+    for (size_t k = 0; k < cells; ++k)
+        if (powers[k] < 0 || powers[k] > 2)
+            return false;
+    termPowers_.assign(powers, powers + cells);
+    termNecessary_.resize(nterms);
+    for (int t = 0; t < nterms; ++t)
+        termNecessary_[t] = necessary[t] != 0;
+    return true;
+}
+
+bool Engine::setCriterion(int criterion)
+{
+    if (criterion != 0 && criterion != 1)
+        return false;
+    criterion_ = criterion;
+    return true;
 }
 
 void Engine::resetModel()
 {
     model_.clear();
+    designTerms_ = DesignTerms();
     runCount_ = 0;
     pending_ = false;
     runs_.clear();
@@ -35,7 +63,10 @@ int Engine::createModel(int kind)
     cols_.assign(model_.columnCount(), 0.0);
     row_.assign(model_.paramCount(), 0.0);
     scratch_.assign(model_.paramCount(), 0.0);
-    return model_.paramCount();
+    if (termNecessary_.empty())
+        return model_.paramCount();
+    designTerms_ = expandTerms(model_, termPowers_, termNecessary_);
+    return designTerms_.necessaryCount();
 }
 
 void Engine::generate(int runs)
@@ -47,7 +78,10 @@ void Engine::generate(int runs)
     pending_ = false;
     runs_.clear();
     responses_.clear();
-    if (runs <= 0 || runs > kMaxRuns || static_cast<long long>(runs) * F > kMaxCells)
+    cancel_.store(false);
+    progress_.store(0.0);
+    runs = std::max(runs, 1);
+    if (runs > kMaxRuns || static_cast<long long>(runs) * F > kMaxCells)
         return;
     runCount_ = runs;
     designSeed_ = seed_;
@@ -61,9 +95,22 @@ void Engine::resolvePending()
     if (!pending_)
         return;
     pending_ = false;
-    std::vector<double> design = searchDesign(model_, runCount_, designSeed_);
-    if (design.size() == runs_.size())
+    DesignSearchOptions options;
+    options.criterion = criterion_ == 1 ? Criterion::I : Criterion::D;
+    options.progress = &progress_;
+    options.cancel = &cancel_;
+    std::vector<double> design = designTerms_.params.empty()
+        ? searchDesign(model_, runCount_, designSeed_, options)
+        : searchDesign(model_, designTerms_, runCount_, designSeed_, options);
+    progress_.store(1.0);
+    if (design.size() == runs_.size()) {
         runs_.swap(design);
+    } else {
+        // Stopped before a single start finished: no design.
+        runCount_ = 0;
+        runs_.clear();
+        responses_.clear();
+    }
 }
 
 double* Engine::run(int row)
@@ -71,6 +118,8 @@ double* Engine::run(int row)
     if (row < 0 || row >= runCount_)
         return nullptr;
     resolvePending();
+    if (row >= runCount_)
+        return nullptr;
     return &runs_[static_cast<size_t>(row) * model_.factorCount()];
 }
 
@@ -95,6 +144,8 @@ bool Engine::startFitting()
     if (!model_.isBuilt() || runCount_ <= 0)
         return false;
     resolvePending();
+    if (runCount_ <= 0)
+        return false;
     data_ = buildFitData(model_, runs_, responses_);
     stepFit_ = Fit();
     runFit_ = Fit();

@@ -2,9 +2,11 @@
 #ifndef ORVEX_ENGINE_H
 #define ORVEX_ENGINE_H
 
+#include "orvex_design.h"
 #include "orvex_fit.h"
 #include "orvex_model.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,8 +22,15 @@ public:
     void addFactor(Factor f);
     void addResponse(const std::string& name) { responseNames_.push_back(name); }
     void setSeed(std::uint64_t s) { seed_ = s; }
+    // Model terms of the design search (powers: nterms rows of one power per factor); false on
+    // bad input, leaving the terms as they were.
+    bool setModelTerms(int nterms, const int* powers, const int* necessary);
+    bool setCriterion(int criterion);
     int createModel(int kind);
     void generate(int runs);
+    // Thread-safe: fraction of the design search done, and a request to stop it.
+    double progress() const { return progress_.load(); }
+    void cancel() { cancel_.store(true); }
     double* run(int row);
     void setRun(const double* values, int row);
     void setResponse(double value, int row);
@@ -48,6 +57,12 @@ private:
     std::vector<char> enteredFlags(const int* entered) const;
 
     std::vector<Factor> factors_;
+    std::vector<int> termPowers_;       // model terms for the search, one row per term
+    std::vector<char> termNecessary_;
+    int criterion_ = 0;
+    DesignTerms designTerms_;           // expanded at createModel; empty: the kind-2 parameters
+    std::atomic<double> progress_{0.0};
+    std::atomic<bool> cancel_{false};
     std::vector<std::string> responseNames_;
     std::uint64_t seed_ = 0;
     Model model_;

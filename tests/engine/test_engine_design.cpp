@@ -145,7 +145,7 @@ TEST(EngineDesign, FewerRunsThanParametersStillGivesDistinctRuns)
     ASSERT_NE(Vfactor(one, 0), nullptr);
 }
 
-TEST(EngineDesign, OverwrittenRunsAreKeptAndZeroRunsGiveNone)
+TEST(EngineDesign, OverwrittenRunsAreKeptAndRunCountsBelowOneGiveOne)
 {
     Handle h;
     add1(h, "A", 0, 10);
@@ -159,9 +159,12 @@ TEST(EngineDesign, OverwrittenRunsAreKeptAndZeroRunsGiveNone)
     EXPECT_EQ(Vfactor(h, 0)[0], 1.5);
     EXPECT_EQ(Vfactor(h, 1)[0], 9.0);
     EXPECT_EQ(Vfactor(h, 2)[1], 1.0);
-    generate(h, 0);
-    EXPECT_EQ(Vfactor(h, 0), nullptr);
-    generate(h, -4);
+    for (int runs : {0, -4}) {
+        generate(h, runs);
+        EXPECT_NE(Vfactor(h, 0), nullptr) << runs;
+        EXPECT_EQ(Vfactor(h, 1), nullptr) << runs;
+    }
+    generate(h, 1000001);
     EXPECT_EQ(Vfactor(h, 0), nullptr);
 }
 

@@ -1,0 +1,528 @@
+#include "orvex_design_search.h"
+
+#include "orvex_rng.h"
+
+#include <Eigen/Cholesky>
+
+#include <algorithm>
+#include <cmath>
+
+namespace orvex {
+
+namespace {
+
+double evalQuartic(const double* c, double t)
+{
+    return (((c[4] * t + c[3]) * t + c[2]) * t + c[1]) * t + c[0];
+}
+
+// Maximiser of a quartic on [-1, 1]: the ends and every root of its derivative inside.
+double maximiseQuartic(const double* c, double* bestValue)
+{
+    const double d[4] = {c[1], 2.0 * c[2], 3.0 * c[3], 4.0 * c[4]};
+    auto deriv = [&](double t) { return ((d[3] * t + d[2]) * t + d[1]) * t + d[0]; };
+    // Split [-1, 1] where the derivative turns, so it is monotone on each piece.
+    double cuts[4] = {-1.0, 0.0, 0.0, 1.0};
+    int ncut = 1;
+    const double qa = 3.0 * d[3], qb = 2.0 * d[2], qc = d[1];
+    if (qa != 0.0) {
+        const double disc = qb * qb - 4.0 * qa * qc;
+        if (disc > 0.0) {
+            const double s = std::sqrt(disc);
+            double r1 = (-qb - s) / (2.0 * qa), r2 = (-qb + s) / (2.0 * qa);
+            if (r1 > r2)
+                std::swap(r1, r2);
+            if (r1 > -1.0 && r1 < 1.0)
+                cuts[ncut++] = r1;
+            if (r2 > -1.0 && r2 < 1.0)
+                cuts[ncut++] = r2;
+        }
+    } else if (qb != 0.0) {
+        const double r = -qc / qb;
+        if (r > -1.0 && r < 1.0)
+            cuts[ncut++] = r;
+    }
+    cuts[ncut++] = 1.0;
+    double bestT = -1.0;
+    double best = evalQuartic(c, -1.0);
+    const double endValue = evalQuartic(c, 1.0);
+    if (endValue > best) {
+        best = endValue;
+        bestT = 1.0;
+    }
+    for (int k = 0; k + 1 < ncut; ++k) {
+        double a = cuts[k], b = cuts[k + 1];
+        double fa = deriv(a), fb = deriv(b);
+        if (!(fa > 0.0 && fb < 0.0))
+            continue;  // only a falling derivative marks a maximum
+        for (int it = 0; it < 60 && b - a > 1e-13; ++it) {
+            const double m = 0.5 * (a + b);
+            if (deriv(m) > 0.0)
+                a = m;
+            else
+                b = m;
+        }
+        const double t = 0.5 * (a + b);
+        const double v = evalQuartic(c, t);
+        if (v > best) {
+            best = v;
+            bestT = t;
+        }
+    }
+    *bestValue = best;
+    return bestT;
+}
+
+// Maximiser of n(t) / (1 + d(t)) on [-1, 1] for quartics n and d (d >= 0 there): a scan, then a
+// golden-section refinement around the best point of the scan.
+double maximiseRatio(const double* cn, const double* cd, double* bestValue)
+{
+    auto ratio = [&](double t) { return evalQuartic(cn, t) / (1.0 + evalQuartic(cd, t)); };
+    constexpr int kScan = 32;
+    double bestT = -1.0, best = ratio(-1.0);
+    for (int k = 1; k <= kScan; ++k) {
+        const double t = -1.0 + 2.0 * k / kScan;
+        const double v = ratio(t);
+        if (v > best) {
+            best = v;
+            bestT = t;
+        }
+    }
+    double a = std::max(-1.0, bestT - 2.0 / kScan), b = std::min(1.0, bestT + 2.0 / kScan);
+    const double r = 0.5 * (std::sqrt(5.0) - 1.0);
+    double x1 = b - r * (b - a), x2 = a + r * (b - a);
+    double f1 = ratio(x1), f2 = ratio(x2);
+    for (int it = 0; it < 40; ++it) {
+        if (f1 < f2) {
+            a = x1;
+            x1 = x2;
+            f1 = f2;
+            x2 = a + r * (b - a);
+            f2 = ratio(x2);
+        } else {
+            b = x2;
+            x2 = x1;
+            f2 = f1;
+            x1 = b - r * (b - a);
+            f1 = ratio(x1);
+        }
+    }
+    const double t = 0.5 * (a + b), v = ratio(t);
+    if (v > best) {
+        best = v;
+        bestT = t;
+    }
+    *bestValue = best;
+    return bestT;
+}
+}  // namespace
+
+Search::Search(const Space& sp, int n) : s_(sp), n_(n), F_(sp.F), P_(sp.P)
+{
+    X_.resize(n_, P_);
+    coords_.assign(static_cast<size_t>(n_) * F_, 0.0);
+    cols_.resize(s_.m.columnCount());
+    for (auto* v : {&a_, &b_, &z_, &y_, &g_})
+        v->resize(P_);
+}
+
+void Search::randomStart(std::uint64_t seed, int start)
+{
+    Rng rng(seed);
+    const long skip = static_cast<long>(start) * n_ * F_;
+    for (long k = 0; k < skip; ++k)
+        rng.next();
+    for (int i = 0; i < n_; ++i) {
+        double* c = &coords_[static_cast<size_t>(i) * F_];
+        for (int f = 0; f < F_; ++f) {
+            const Factor& fac = s_.m.factor(f);
+            if (fac.kind != FactorKind::Continuous)
+                c[f] = rng.below(fac.levelCount());
+            else if (s_.twoLevel[f])
+                c[f] = rng.uniform() < 0.5 ? -1.0 : 1.0;
+            else
+                c[f] = 2.0 * rng.uniform() - 1.0;
+        }
+    }
+    setRows();
+    work_ = 0.0;
+    aborted_ = false;
+}
+
+void Search::setCoords(const std::vector<double>& coords)
+{
+    coords_ = coords;
+    setRows();
+    aborted_ = false;
+}
+
+double Search::optimise(int maxPasses)
+{
+    refresh();
+    coordinatePasses(true, maxPasses);
+    coordinatePasses(false, maxPasses);
+    return score_;
+}
+
+double Search::polish(const Grid& grid, int maxPasses)
+{
+    refresh();
+    if (grid.C.rows() == 0)
+        return score_;
+    for (int round = 0; round < 5 && !aborted_; ++round) {
+        const double before = score_;
+        for (int pass = 0; pass < maxPasses && !aborted_; ++pass)
+            if (!exchangePass(grid))
+                break;
+        coordinatePasses(false, maxPasses);
+        if (!(score_ - before > 1e-8))
+            break;
+    }
+    return score_;
+}
+
+void Search::setRows()
+{
+    for (int i = 0; i < n_; ++i) {
+        s_.columns(&coords_[static_cast<size_t>(i) * F_], cols_.data());
+        s_.row(cols_.data(), X_.row(i).data());
+    }
+}
+
+void Search::addWork(double w)
+{
+    work_ += w;
+    if (onWork)
+        onWork(w);
+}
+
+bool Search::stopNow()
+{
+    if (!aborted_ && stop && stop())
+        aborted_ = true;
+    return aborted_;
+}
+
+void Search::refresh()
+{
+    Eigen::MatrixXd A = Eigen::MatrixXd::Zero(P_, P_);
+    A.selfadjointView<Eigen::Lower>().rankUpdate(X_.transpose());
+    A.diagonal() += s_.prior;
+    Eigen::LLT<Eigen::MatrixXd> llt(A);
+    V_ = llt.solve(Eigen::MatrixXd::Identity(P_, P_));
+    logdet_ = 2.0 * llt.matrixLLT().diagonal().array().log().sum();
+    if (I()) {
+        W_ = V_ * s_.moments * V_;
+        trace_ = V_.cwiseProduct(s_.moments).sum();
+        score_ = trace_ > 0.0 ? -std::log(trace_) : -kHuge;
+    } else {
+        score_ = logdet_;
+    }
+    if (llt.info() != Eigen::Success || !std::isfinite(score_))
+        score_ = -kHuge;
+}
+
+void Search::coordinatePasses(bool grid, int maxPasses)
+{
+    for (int pass = 0; pass < maxPasses; ++pass) {
+        addWork(static_cast<double>(n_) * (P_ * static_cast<double>(P_) + 12.0 * F_ * P_));
+        const double before = score_;
+        for (int i = 0; i < n_; ++i) {
+            if (stopNow())
+                return;
+            improveRun(i, grid);
+        }
+        // A fresh factorisation after each pass bounds the drift of the updates.
+        refresh();
+        if (!(score_ - before > 1e-8))
+            break;
+    }
+}
+
+bool Search::removeRun(int i)
+{
+    g_ = X_.row(i).transpose();
+    a_.noalias() = V_.selfadjointView<Eigen::Lower>() * g_;
+    d_ = g_.dot(a_);
+    if (!(1.0 - d_ > 0.0))
+        return false;
+    c_ = 1.0 / (1.0 - d_);
+    z_ = c_ * a_;
+    q_ = c_ * d_;
+    if (I()) {
+        b_.noalias() = W_.selfadjointView<Eigen::Lower>() * g_;
+        fb_ = g_.dot(b_);
+        y_ = c_ * b_ + (c_ * c_ * fb_) * a_;
+        nn_ = c_ * c_ * fb_;
+    }
+    return true;
+}
+
+void Search::restoreRun(int i)
+{
+    const double e = 1.0 / (1.0 + q_);
+    // V += c a a' - e z z'; W += c (a b' + b a') + c^2 fb a a' - e (z y' + y z') + e^2 nn z z';
+    // one sweep over the columns each.
+    if (I()) {
+        for (int j = 0; j < P_; ++j)
+            W_.col(j) += a_ * (c_ * b_[j] + c_ * c_ * fb_ * a_[j]) + b_ * (c_ * a_[j])
+                - z_ * (e * y_[j] - e * e * nn_ * z_[j]) - y_ * (e * z_[j]);
+        trace_ += c_ * fb_ - e * nn_;
+        score_ = trace_ > 0.0 ? -std::log(trace_) : -kHuge;
+    }
+    for (int j = 0; j < P_; ++j)
+        V_.col(j) += a_ * (c_ * a_[j]) - z_ * (e * z_[j]);
+    logdet_ += std::log(1.0 - d_) + std::log(1.0 + q_);
+    if (!I())
+        score_ = logdet_;
+    X_.row(i) = g_.transpose();
+}
+
+bool Search::better(double candidate, double current) const
+{
+    if (I())
+        return candidate - current > 1e-10 * std::max(trace_ + c_ * fb_, 1e-300);
+    return 1.0 + candidate > (1.0 + current) * (1.0 + 1e-10);
+}
+
+void Search::improveRun(int i, bool grid)
+{
+    if (!removeRun(i))
+        return;
+    double* coord = &coords_[static_cast<size_t>(i) * F_];
+    s_.columns(coord, cols_.data());
+    bool changed = false;
+    for (int f = 0; f < F_; ++f)
+        changed = improveCoordinate(coord, f, grid) || changed;
+    if (changed)
+        restoreRun(i);
+}
+
+bool Search::improveCoordinate(double* coord, int f, bool grid)
+{
+    const auto& T = s_.touches[f];
+    const int s = static_cast<int>(T.size());
+    if (s == 0 || s_.fixed(f))
+        return false;
+    idx_.resize(s);
+    ak_.resize(s);
+    gS_.resize(s);
+    h_.resize(s);
+    for (int j = 0; j < s; ++j) {
+        idx_[j] = T[j].param;
+        double a = 1.0;
+        for (int o = 0; o < T[j].nothers; ++o)
+            a *= cols_[s_.otherCols[T[j].others + o]];
+        ak_[j] = a;
+        gS_[j] = g_[idx_[j]];
+    }
+    // The criterion's quadratic forms on the touched entries: D(h) = C0 + 2 h'r + h'Q h
+    // (and N(h) with W_) for the touched entries h of a candidate row.
+    formQ(V_, false, Q_, r_, C0_, z_, q_);
+    if (I())
+        formQ(W_, true, QW_, rW_, CW0_, y_, nn_);
+    const double current = value(q_, nn_);
+    double best = current;
+    double bestCoord = coord[f];
+    const Factor& fac = s_.m.factor(f);
+    if (fac.kind == FactorKind::Continuous) {
+        // Touched entries: t v + t^2 w.
+        v_.setZero(s);
+        w_.setZero(s);
+        for (int j = 0; j < s; ++j)
+            (T[j].power == 1 ? v_ : w_)[j] = ak_[j];
+        double cq[5], cn[5];
+        quartic(Q_, r_, C0_, cq);
+        if (I())
+            quartic(QW_, rW_, CW0_, cn);
+        auto at = [&](double t) {
+            return I() ? evalQuartic(cn, t) / (1.0 + evalQuartic(cq, t)) : evalQuartic(cq, t);
+        };
+        if (grid || s_.twoLevel[f]) {
+            for (double t : {-1.0, 0.0, 1.0}) {
+                if (t == 0.0 && s_.twoLevel[f])
+                    continue;
+                const double v = at(t);
+                if (v > best) {
+                    best = v;
+                    bestCoord = t;
+                }
+            }
+        } else {
+            double v = 0.0;
+            const double t = I() ? maximiseRatio(cn, cq, &v) : maximiseQuartic(cq, &v);
+            if (v > best) {
+                best = v;
+                bestCoord = t;
+            }
+        }
+    } else {
+        const int L = fac.levelCount();
+        const int currentLevel = static_cast<int>(coord[f]);
+        for (int l = 0; l < L; ++l) {
+            if (l == currentLevel)
+                continue;
+            for (int j = 0; j < s; ++j)
+                h_[j] = ak_[j] * power(s_.levelCode(f, l, T[j].col), T[j].power);
+            const double v = value(form(Q_, r_, C0_), I() ? form(QW_, rW_, CW0_) : 0.0);
+            if (v > best) {
+                best = v;
+                bestCoord = l;
+            }
+        }
+    }
+    if (bestCoord == coord[f] || !better(best, current))
+        return false;
+    // Accept: the touched entries become h; carry z = V_ g and y = W_ g along.
+    for (int j = 0; j < s; ++j) {
+        const double u = fac.kind == FactorKind::Continuous
+            ? power(bestCoord, T[j].power)
+            : power(s_.levelCode(f, static_cast<int>(bestCoord), T[j].col), T[j].power);
+        h_[j] = ak_[j] * u - gS_[j];  // the change
+    }
+    double ad = 0.0, bd = 0.0;
+    for (int j = 0; j < s; ++j) {
+        ad += a_[idx_[j]] * h_[j];
+        if (I())
+            bd += b_[idx_[j]] * h_[j];
+    }
+    for (int j = 0; j < s; ++j)
+        z_.noalias() += V_.col(idx_[j]) * h_[j];
+    z_ += (c_ * ad) * a_;
+    if (I()) {
+        for (int j = 0; j < s; ++j)
+            y_.noalias() += W_.col(idx_[j]) * h_[j];
+        y_ += (c_ * bd + c_ * c_ * fb_ * ad) * a_ + (c_ * ad) * b_;
+    }
+    for (int j = 0; j < s; ++j)
+        g_[idx_[j]] += h_[j];
+    q_ = g_.dot(z_);
+    if (I())
+        nn_ = g_.dot(y_);
+    coord[f] = bestCoord;
+    s_.columns(coord, cols_.data());
+    return true;
+}
+
+void Search::formQ(const Eigen::MatrixXd& M, bool isW, Eigen::MatrixXd& Q, Eigen::VectorXd& r,
+           double& C0, const Eigen::VectorXd& Mg, double gMg)
+{
+    const int s = static_cast<int>(idx_.size());
+    Q.resize(s, s);
+    r.resize(s);
+    for (int j = 0; j < s; ++j) {
+        const int pj = idx_[j];
+        const double aj = a_[pj];
+        for (int l = 0; l <= j; ++l) {
+            const int pl = idx_[l];
+            double v = M(pj, pl);
+            if (isW)
+                v += c_ * (aj * b_[pl] + b_[pj] * a_[pl]) + c_ * c_ * fb_ * aj * a_[pl];
+            else
+                v += c_ * aj * a_[pl];
+            Q(j, l) = Q(l, j) = v;
+        }
+    }
+    C0 = gMg;
+    for (int j = 0; j < s; ++j) {
+        double Qg = 0.0;
+        for (int l = 0; l < s; ++l)
+            Qg += Q(j, l) * gS_[l];
+        r[j] = Mg[idx_[j]] - Qg;
+        C0 += -2.0 * gS_[j] * Mg[idx_[j]] + gS_[j] * Qg;
+    }
+}
+
+double Search::form(const Eigen::MatrixXd& Q, const Eigen::VectorXd& r, double C0) const
+{
+    const int s = static_cast<int>(idx_.size());
+    double v = C0;
+    for (int j = 0; j < s; ++j) {
+        double Qh = 0.0;
+        for (int l = 0; l < s; ++l)
+            Qh += Q(j, l) * h_[l];
+        v += h_[j] * (2.0 * r[j] + Qh);
+    }
+    return v;
+}
+
+void Search::quartic(const Eigen::MatrixXd& Q, const Eigen::VectorXd& r, double C0, double* c)
+{
+    Qv_.noalias() = Q * v_;
+    Qw_.noalias() = Q * w_;
+    c[0] = C0;
+    c[1] = 2.0 * v_.dot(r);
+    c[2] = 2.0 * w_.dot(r) + v_.dot(Qv_);
+    c[3] = 2.0 * v_.dot(Qw_);
+    c[4] = w_.dot(Qw_);
+}
+
+bool Search::exchangePass(const Grid& grid)
+{
+    const Eigen::MatrixXd& C = grid.C;
+    const long N = C.rows();
+    const double before = score_;
+    addWork(2.0 * n_ * static_cast<double>(N) * P_);
+    // Diagonals of C V C' (and C W C'), in blocks of rows so that a stop is seen soon.
+    Eigen::VectorXd qV(N), qW(I() ? N : 0);
+    constexpr long kBlock = 1024;
+    for (long k0 = 0; k0 < N; k0 += kBlock) {
+        if (stopNow())
+            return false;
+        const long rows = std::min(kBlock, N - k0);
+        const auto Ck = C.middleRows(k0, rows);
+        qV.segment(k0, rows) = ((Ck * V_).array() * Ck.array()).rowwise().sum();
+        if (I())
+            qW.segment(k0, rows) = ((Ck * W_).array() * Ck.array()).rowwise().sum();
+    }
+    Eigen::VectorXd Ca(N), Cb(N), Cz(N), Cy(N);
+    for (int i = 0; i < n_; ++i) {
+        if (stopNow())
+            return false;
+        if (!removeRun(i))
+            continue;
+        Ca.noalias() = C * a_;
+        if (I())
+            Cb.noalias() = C * b_;
+        const double current = value(q_, nn_);
+        long bestK = -1;
+        double best = current;
+        for (long k = 0; k < N; ++k) {
+            const double sv = qV[k] + c_ * Ca[k] * Ca[k];
+            const double v = I()
+                ? (qW[k] + 2.0 * c_ * Ca[k] * Cb[k] + c_ * c_ * fb_ * Ca[k] * Ca[k]) / (1.0 + sv)
+                : sv;
+            if (v > best) {
+                best = v;
+                bestK = k;
+            }
+        }
+        if (bestK < 0 || !(I() ? better(best, current)
+                               : 1.0 + best > (1.0 + current) * (1.0 + 1e-9)))
+            continue;
+        g_ = C.row(bestK).transpose();
+        const double ag = a_.dot(g_);
+        z_.noalias() = V_.selfadjointView<Eigen::Lower>() * g_;
+        z_ += (c_ * ag) * a_;
+        q_ = g_.dot(z_);
+        const double e = 1.0 / (1.0 + q_);
+        Cz.noalias() = C * z_;
+        if (I()) {
+            const double bg = b_.dot(g_);
+            y_.noalias() = W_.selfadjointView<Eigen::Lower>() * g_;
+            y_ += (c_ * bg + c_ * c_ * fb_ * ag) * a_ + (c_ * ag) * b_;
+            nn_ = g_.dot(y_);
+            Cy.noalias() = C * y_;
+            qW.array() += 2.0 * c_ * Ca.array() * Cb.array() + c_ * c_ * fb_ * Ca.array().square()
+                - 2.0 * e * Cz.array() * Cy.array() + e * e * nn_ * Cz.array().square();
+        }
+        qV.array() += c_ * Ca.array().square() - e * Cz.array().square();
+        restoreRun(i);
+        std::copy_n(&grid.coords[static_cast<size_t>(bestK) * F_], F_,
+                    &coords_[static_cast<size_t>(i) * F_]);
+    }
+    refresh();
+    return score_ - before > 1e-8;
+}
+
+}  // namespace orvex
