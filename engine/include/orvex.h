@@ -150,21 +150,6 @@ ORVEX_API double  calcmax(void* h, double* x, double y1, double y2, double y3, d
 /* Frees an engine object; unknown, null or already released handles are ignored. Objects never
  * released are freed when the library is unloaded. */
 ORVEX_API void    ReleaseDOEObj(void* h);
-/* Model terms for the next createmodel(h, 2): nterms rows of one power per factor (0, 1 or 2; factors in
-   the order added) in powers[nterms * nfactors], and necessary[nterms] (non-zero: Necessary, else
-   If Possible). nterms == 0 clears them. Returns 0, or -1 on bad input. Adding a factor clears them. */
-ORVEX_API int    setmodelterms(void* h, int nterms, const int* powers, const int* necessary);
-/* Criterion of generate: 0 D-optimal (default), 1 I-optimal. Returns 0, or -1. */
-ORVEX_API int    setcriterion(void* h, int criterion);
-/* Fraction of the running or latest generate's work done, 0..1; callable from another thread. */
-ORVEX_API double generateprogress(void* h);
-/* Asks a running generate to stop (another thread); within 0.2 s; keeps the best design of the finished
-   starts, or leaves no runs. generate clears the request when it starts. */
-ORVEX_API void   generatecancel(void* h);
-typedef int    (*OrvexSetModelTermsFn)(void*, int, const int*, const int*);
-typedef int    (*OrvexSetCriterionFn)(void*, int);
-typedef double (*OrvexGenerateProgressFn)(void*);
-typedef void   (*OrvexGenerateCancelFn)(void*);
 
 /* One pointer type per export, so the run-time binder resolves against the same signatures. */
 typedef void*   (*OrvexCreateDOEObjFn)(void);
