@@ -216,7 +216,10 @@ void DoeRegressionResultDlg::addSpecLines(QCustomPlot* plot, int kind, double lo
         auto* text = new QCPItemText(plot);
         text->setText(l.second);
         text->setColor(QColor(200, 0, 0));
-        text->setPositionAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        // Beside the line on a white ground, so neither hides the other.
+        text->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+        text->setBrush(QBrush(Qt::white));
+        text->setPadding(QMargins(3, 1, 3, 1));
         text->position->setTypeX(QCPItemPosition::ptPlotCoords);
         text->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
         text->position->setCoords(l.first, 0.02);

@@ -181,6 +181,9 @@ TEST_F(ReportOut, EveryPlotSavesPngSvgPdfAndCopies)
             EXPECT_FALSE(bytes.contains("/Subtype /Image") || bytes.contains("<image")) << "vector " << file.name;
         }
     }
+    QString err;
+    EXPECT_FALSE(reportexport::savePlotImage(p, tmp.filePath("no/such/folder/r.png"), err));
+    EXPECT_EQ(err, "Fail to write file\n");
     QGuiApplication::clipboard()->clear();
     p->findChild<QAction*>("action_copy_image")->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->image().size(), p->size());
