@@ -12,6 +12,7 @@
 #include <QVector>
 
 #include "DoeDesignRecords.h"
+#include "DoeLackOfFit.h"
 #include "DoeRegressionSlotSettings.h"
 #include "plan_core_global.h"
 
@@ -218,6 +219,15 @@ private:
 
 public:
     // ---- end of regression, stepwise, Monte Carlo and sensitivity ----
+
+    // ---- residuals and lack of fit of a fitted slot ----
+    // Prediction and residual (actual - predicted) of every row of the regression data, in row
+    // order; false (both emptied) when the slot has no fit or a prediction fails.
+    bool getResidualByPredicted(QVector<double>& predicted, QVector<double>& residuals, int slot);
+    // The fit's error split into lack of fit and pure error over replicated factor settings;
+    // false (out.available false) when the data hold no replicates or the slot has no fit.
+    bool getLackOfFit(DoeLackOfFitResult& out, int slot);
+    // ---- end of residuals and lack of fit ----
 
 private:
     void _genModel_RSM_ByGivenList(const QStringList& names);

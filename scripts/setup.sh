@@ -8,7 +8,7 @@ shift || true
 
 packages=(qtbase5-dev libqcustomplot-dev libeigen3-dev libboost-dev libfftw3-dev libgtest-dev
           cmake g++ make pkg-config xvfb xauth x11-utils imagemagick fonts-dejavu-core
-          desktop-file-utils appstream dpkg-dev)
+          desktop-file-utils appstream dpkg-dev libqt5svg5-dev poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -485,4 +485,13 @@ void DoeMonteCarloEditWidget::slotPercent()
     slotNumber();
 }
 
+void DoeMonteCarloFactorWidget::reload()
+{
+    QMap<QString, DoeMonteCarloFactorInfo> infos;
+    if (!m_facade || !m_facade->getMonteCarloFactorInfo(m_modelIndex, infos) || !infos.contains(m_name))
+        return;
+    m_info = infos.value(m_name);
+    showRecord();
+}
+
 }  // namespace doeUI

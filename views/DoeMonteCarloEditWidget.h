@@ -31,6 +31,8 @@ public:
     ~DoeMonteCarloFactorWidget() override;
     const QString& factorName() const { return m_name; }
     const doeBussiness::DoeMonteCarloFactorInfo& record() const { return m_info; }
+    // Shows the factor's settings as the facade holds them now.
+    void reload();
 
 signals:
     void sigComboboxFixChanged();

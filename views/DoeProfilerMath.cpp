@@ -270,3 +270,27 @@ double inSpecRate(const QVector<double>& values, int kind, double lower, double 
 
 }  // namespace profiler
 }  // namespace doeUI
+
+namespace doeUI {
+namespace profiler {
+
+double capabilityIndex(double mean, double sd, int kind, double lower, double upper)
+{
+    if (!(sd > 0.0) || !std::isfinite(sd) || !std::isfinite(mean))
+        return std::numeric_limits<double>::quiet_NaN();
+    const double toUpper = (upper - mean) / (3.0 * sd);
+    const double toLower = (mean - lower) / (3.0 * sd);
+    switch (kind) {
+    case 1:
+        return toUpper;
+    case 2:
+        return toLower;
+    case 3:
+        return std::min(toUpper, toLower);
+    default:
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+}
+
+}  // namespace profiler
+}  // namespace doeUI

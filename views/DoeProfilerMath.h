@@ -59,3 +59,14 @@ PLAN_VIEWS_EXPORT bool inSpec(double y, int kind, double lower, double upper);
 
 }  // namespace profiler
 }  // namespace doeUI
+
+namespace doeUI {
+namespace profiler {
+
+// Capability index of simulated values against the spec limits: the distance from the mean to
+// the nearer limit in units of three standard deviations (one-sided for one limit). NaN when
+// there is no limit, the limits are invalid (kind 0 or -1) or sd is not positive.
+PLAN_VIEWS_EXPORT double capabilityIndex(double mean, double sd, int kind, double lower, double upper);
+
+}  // namespace profiler
+}  // namespace doeUI

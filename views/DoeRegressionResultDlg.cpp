@@ -3,11 +3,17 @@
 
 #include "DoeMonteCarloResTableDlg.h"
 #include "DoeProfilerMath.h"
+#include "DoeReportExport.h"
 #include "DoeReportTable.h"
+#include "DoeWheelGuard.h"
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QTableWidget>
 #include <algorithm>
 #include <cmath>
@@ -26,6 +32,37 @@ DoeRegressionResultDlg::DoeRegressionResultDlg(DoeBussinessApi* facade, int mode
     m_form->setupUi(this);
     setWindowTitle("Regression Result");
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+    fitIntoScreen();
+}
+
+// The form's size can exceed small or scaled screens: open at most at 90 % of the available area.
+void DoeRegressionResultDlg::fitIntoScreen()
+{
+    const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect avail = screen->availableGeometry();
+    const QSize most(avail.width() * 9 / 10, avail.height() * 9 / 10);
+    resize(size().boundedTo(most));
+}
+
+void DoeRegressionResultDlg::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_placed || event->spontaneous())
+        return;
+    m_placed = true;
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    // Centred on the available area when the window manager would leave part of it outside.
+    const QRect avail = screen->availableGeometry();
+    if (!avail.contains(frameGeometry())) {
+        QRect r = frameGeometry();
+        r.moveCenter(avail.center());
+        move(r.topLeft().x() < avail.left() ? avail.left() : r.topLeft().x(),
+             r.topLeft().y() < avail.top() ? avail.top() : r.topLeft().y());
+    }
 }
 
 DoeRegressionResultDlg::~DoeRegressionResultDlg() = default;
@@ -54,14 +91,32 @@ void DoeRegressionResultDlg::setDataToUI()
 {
     if (!m_facade)
         return;
+    auto* save = new QPushButton("Save Report...", this);
+    save->setObjectName("pushButton_save_report");
+    save->setMaximumWidth(200);
+    connect(save, SIGNAL(clicked(bool)), new DoeReportExportActions(nullptr, nullptr, this, save),
+            SLOT(slotSaveReport()));
+    m_form->verticalLayout_2->insertWidget(0, save);
+
     buildTables();
     loadRegressionData();
+    fillCodedNote();
     if (!buildActualByPredicted() || !buildProfiler()) {
         m_valid = false;
         return;
     }
+    buildResidualPlot();
     buildEntryRow();
+    updatePredictionLabel();
     buildSections();
+    for (QTableWidget* t : m_reportTables)
+        reportexport::addTableActions(t);
+    reportexport::addTableActions(m_lackOfFitTable);
+    reportexport::addPlotActions(m_actualPlot);
+    reportexport::addPlotActions(m_residualPlot);
+    for (QCustomPlot* p : m_plots)
+        reportexport::addPlotActions(p);
+    guardWheel(this);
 }
 
 // ---- the three tables ----
@@ -129,6 +184,7 @@ void DoeRegressionResultDlg::buildTables()
     anova->setItem(3, 3, item(QString()));
     anova->setItem(3, 4, item(number(probF)));
     m_form->verticalLayout_result->addWidget(anova);
+    buildLackOfFitTable();
 
     // Parameter Estimates
     m_form->verticalLayout_result->addWidget(new QLabel("Parameter Estimates", this));
@@ -157,6 +213,10 @@ void DoeRegressionResultDlg::buildTables()
             est->setItem(r + 1, c, item(rows[r][c]));
     }
     m_form->verticalLayout_result->addWidget(est);
+    m_codedNote = new QLabel(this);
+    m_codedNote->setObjectName("label_coded_units_note");
+    m_codedNote->setWordWrap(true);
+    m_form->verticalLayout_result->addWidget(m_codedNote);
     m_reportTables = {fit, anova, est};
 }
 
@@ -227,6 +287,14 @@ bool DoeRegressionResultDlg::buildActualByPredicted()
     const double r = rangeHi - rangeLo;  // never zero, so the diagonal stays visible
     const double a = lo - 0.2 * (hi - lo > 0 ? hi - lo : r);
     const double b = hi + 0.2 * (hi - lo > 0 ? hi - lo : r);
+
+    m_responseHeading = new QLabel(QString("Response %1").arg(m_responses.value(m_modelIndex)), this);
+    m_responseHeading->setObjectName("label_response_name");
+    QFont headingFont = m_responseHeading->font();
+    headingFont.setBold(true);
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.3);
+    m_responseHeading->setFont(headingFont);
+    m_form->actual_by_predicted_layout->addWidget(m_responseHeading);
 
     auto* plot = new QCustomPlot(this);
     plot->setMinimumSize(500, 450);

@@ -18,6 +18,7 @@
 class QCustomPlot;
 class QCPItemStraightLine;
 class QLineEdit;
+class QLabel;
 class QTableWidget;
 class QScrollArea;
 
@@ -28,6 +29,7 @@ class doe_regression_result_dlg;
 namespace doeUI {
 
 class DoeMonteCarloResTableDlg;
+class DoeMonteCarloEditWidget;
 
 class PLAN_VIEWS_EXPORT DoeRegressionResultDlg : public QDialog, public BaseUI
 {
@@ -58,6 +60,14 @@ public:
     // Sets a factor as a click in its profiler column at x would.
     bool changeSetting(int row, int column, double x);
 
+    // Writes the whole report, section by section, as a multi-page PDF with real text and
+    // vector plots; false with a message when the file cannot be written.
+    bool exportReport(const QString& path, QString& err);
+    QCustomPlot* residualPlot() const { return m_residualPlot; }
+    QTableWidget* lackOfFitTable() const { return m_lackOfFitTable; }
+    QLabel* predictionLabel() const { return m_predictionLabel; }
+    DoeMonteCarloEditWidget* monteCarloEditor() const { return m_monteCarloEditor; }
+
 public slots:
     void slot_conAndPreDisplay();
     void slot_Maximize_Desirability();
@@ -67,6 +77,7 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void initUI() override;
     void setDataToUI() override;
     void initConnection() override;
@@ -98,6 +109,17 @@ private:
     // sections below the profiler
     void buildSections();
     void insertMonteCarloWidget(QWidget* w);
+
+    // additions: residuals, lack of fit, coded-units note, readable prediction, Monte Carlo
+    // means that follow the profiler, spec lines and capability, export
+    void buildLackOfFitTable();
+    void buildResidualPlot();
+    void fillCodedNote();
+    void updatePredictionLabel();
+    bool settingFromText(int factor, const QString& text, double& setting) const;
+    void followProfilerInMonteCarlo();
+    void addSpecLines(QCustomPlot* plot, int kind, double lower, double upper);
+    void fitIntoScreen();
 
     bool m_valid = true;
     bool m_dragging = false;
@@ -138,6 +160,19 @@ private:
     QCustomPlot* m_actualPlot = nullptr;
     QList<QTableWidget*> m_reportTables;
     double m_rmse = 0, m_rSquare = 0, m_probF = 0;
+
+    QLabel* m_responseHeading = nullptr;
+    QCustomPlot* m_residualPlot = nullptr;
+    QTableWidget* m_lackOfFitTable = nullptr;
+    QLabel* m_codedNote = nullptr;
+    QLabel* m_predictionLabel = nullptr;
+    QWidget* m_profilerContainer = nullptr;
+    DoeMonteCarloEditWidget* m_monteCarloEditor = nullptr;
+    QLabel* m_capabilityLabel = nullptr;
+    // The mean last handed to the Monte Carlo settings per factor; a stored mean still equal
+    // to it was not typed by the user and keeps following the profiler.
+    QVector<double> m_monteCarloFollowed;
+    bool m_placed = false;
 };
 
 }  // namespace doeUI

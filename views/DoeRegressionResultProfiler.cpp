@@ -309,6 +309,14 @@ QCustomPlot* DoeRegressionResultDlg::makeCell(int row, int col)
     } else if (row == 1 && !last) {
         QCPGraph* g0 = plot->addGraph();
         g0->setPen(QPen(Qt::black, 2));
+        if (!isContinuous(col)) {
+            // Levels by their texts rather than by their indices.
+            QSharedPointer<QCPAxisTickerText> ticker(new QCPAxisTickerText);
+            const QStringList levels = levelTexts(col);
+            for (int k = 0; k < levels.size(); ++k)
+                ticker->addTick(k, levels[k]);
+            plot->xAxis->setTicker(ticker);
+        }
         if (labelCol) {
             plot->yAxis->setLabel("Desirability\n\n\n");
         } else {
@@ -466,6 +474,8 @@ bool DoeRegressionResultDlg::changeSetting(int row, int col, double x)
     resampleDesirability();
     computeDesirabilityProfiles();
     refreshCells(col, idx);
+    updatePredictionLabel();
+    followProfilerInMonteCarlo();
     return true;
 }
 
@@ -567,9 +577,18 @@ void DoeRegressionResultDlg::buildEntryRow()
     for (int i = 0; i < m_allFactors.size(); ++i) {
         auto* label = new QLabel(m_allFactors[i] + ": ", row);
         auto* edit = new QLineEdit(row);
-        auto* validator = new QDoubleValidator(edit);
-        validator->setNotation(QDoubleValidator::StandardNotation);
-        edit->setValidator(validator);
+        if (isContinuous(i)) {
+            auto* validator = new QDoubleValidator(edit);
+            validator->setNotation(QDoubleValidator::StandardNotation);
+            edit->setValidator(validator);
+        } else {
+            // Takes a level text or a level index; the tip lists which index is which level.
+            QStringList pairs;
+            const QStringList levels = levelTexts(i);
+            for (int k = 0; k < levels.size(); ++k)
+                pairs << QString("%1 = %2").arg(k).arg(levels[k]);
+            edit->setToolTip(QString("Type a level or its number: %1").arg(pairs.join(", ")));
+        }
         edit->setText(g6(m_settings.value(i)));
         const bool used = m_factorUsed.value(i, false);
         label->setVisible(used);
@@ -603,8 +622,8 @@ void DoeRegressionResultDlg::slot_LineEditFactors()
     const int col = m_factorEdits.indexOf(edit);
     if (col < 0)
         return;
-    bool ok = false;
-    const double x = edit->text().toDouble(&ok);
+    double x = 0;
+    const bool ok = settingFromText(col, edit->text(), x);
     if (ok && col < m_factorCount)
         changeSetting(0, col, x);
     refreshEntryFields();

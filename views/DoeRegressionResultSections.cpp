@@ -10,6 +10,7 @@
 #include "DoeMonteCarloEditWidget.h"
 #include "DoeMonteCarloResTableDlg.h"
 #include "DoeProfilerMath.h"
+#include "DoeReportExport.h"
 #include "DoeReportTable.h"
 #include "DoeSensitivityWidget.h"
 
@@ -33,6 +34,9 @@ void DoeRegressionResultDlg::buildSections()
     auto* editor = new DoeMonteCarloEditWidget(m_facade, m_modelIndex, this);
     editor->setMinimumHeight(700);
     m_form->prediction_profiler_layout->addWidget(editor);
+    m_monteCarloEditor = editor;
+    // Means start at the profiler's settings and follow it until the user types one.
+    m_monteCarloFollowed = m_settings;
 
     auto* makeTable = new QPushButton("Make Table", this);
     makeTable->setMaximumWidth(200);
@@ -64,6 +68,7 @@ void DoeRegressionResultDlg::buildSections()
         auto* sensitivity = new DoeSensitivityWidget(m_facade, m_modelIndex, this);
         sensitivity->setMinimumHeight(400);
         m_form->prediction_profiler_layout->addWidget(sensitivity);
+        reportexport::addTableActions(sensitivity->resultTable());
     }
 }
 
@@ -187,6 +192,8 @@ void DoeRegressionResultDlg::slot_DoeMonteCarloStimulat()
     plot->xAxis->setLabel(m_responses.value(m_modelIndex));
     plot->yAxis->setLabel("Count");
     plot->setVisible(m_histogramVisible);
+    addSpecLines(plot, kind, lower, upper);
+    reportexport::addPlotActions(plot);
     histogramLayout->addWidget(plot);
     plot->replot();
 
@@ -210,6 +217,18 @@ void DoeRegressionResultDlg::slot_DoeMonteCarloStimulat()
     insertMonteCarloWidget(summary);
     insertMonteCarloWidget(histogramBox);
     insertMonteCarloWidget(table);
+
+    // Capability under the defect table; replaced with the other results on the next run.
+    reportexport::addTableActions(table);
+    delete m_capabilityLabel;
+    m_capabilityLabel = new QLabel(this);
+    m_capabilityLabel->setObjectName("label_monte_carlo_capability");
+    const double cpk = profiler::capabilityIndex(mean, sd, kind, lower, upper);
+    const QString cpkText = std::isfinite(cpk) ? QString::number(cpk, 'g', 6) : QString("none (no spec limits)");
+    const QString ppmText = rateDefined ? QString::number((1.0 - rate) * 1e6, 'g', 6) + " ppm" : QString("none");
+    m_capabilityLabel->setText(QString("Cpk: %1      Defect rate: %2").arg(cpkText, ppmText));
+    QVBoxLayout* layout = m_form->prediction_profiler_layout;
+    layout->insertWidget(layout->indexOf(table) + 1, m_capabilityLabel);
 }
 
 }  // namespace doeUI

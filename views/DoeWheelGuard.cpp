@@ -50,6 +50,12 @@ DoeWheelGuard* DoeWheelGuard::install(QWidget* root)
     return new DoeWheelGuard(root);
 }
 
+void guardWheel(QWidget* root)
+{
+    if (root)
+        DoeWheelGuard::install(root);
+}
+
 DoeWheelGuard::DoeWheelGuard(QWidget* root) : QObject(root), m_root(root)
 {
     for (QWidget* w : root->findChildren<QWidget*>()) {

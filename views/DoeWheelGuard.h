@@ -29,4 +29,7 @@ private:
     QPointer<QWidget> m_root;
 };
 
+// The same guard, for callers that do not keep it; nothing for a null root.
+PLAN_VIEWS_EXPORT void guardWheel(QWidget* root);
+
 }  // namespace doeUI

@@ -1,0 +1,254 @@
+#include "DoeReportExport.h"
+
+#include "Custom_QFileDialog.h"
+#include "DoeRegressionResultDlg.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMessageBox>
+#include <QTableWidget>
+#include <QTextStream>
+#include <qcustomplot.h>
+#ifdef VARISTRA_HAVE_SVG
+#include <QSvgGenerator>
+#endif
+
+namespace doeUI {
+namespace reportexport {
+
+namespace {
+
+QString cellText(const QTableWidget* table, int row, int col)
+{
+    const QTableWidgetItem* it = table->item(row, col);
+    return it ? it->text() : QString();
+}
+
+QList<QStringList> tableCells(const QTableWidget* table)
+{
+    QList<QStringList> rows;
+    if (!table)
+        return rows;
+    if (!table->horizontalHeader()->isHidden()) {
+        QStringList titles;
+        for (int c = 0; c < table->columnCount(); ++c) {
+            const QTableWidgetItem* h = table->horizontalHeaderItem(c);
+            titles << (h ? h->text() : QString::number(c + 1));
+        }
+        rows << titles;
+    }
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < table->columnCount(); ++c)
+            cells << cellText(table, r, c);
+        rows << cells;
+    }
+    return rows;
+}
+
+QString csvField(const QString& s)
+{
+    if (!s.contains(QLatin1Char(',')) && !s.contains(QLatin1Char('"')) && !s.contains(QLatin1Char('\n'))
+        && !s.contains(QLatin1Char('\r')))
+        return s;
+    QString quoted = s;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+}  // namespace
+
+QString tableText(const QTableWidget* table, QChar separator)
+{
+    QString out;
+    for (QStringList cells : tableCells(table)) {
+        for (QString& c : cells) {
+            c.replace(QLatin1Char('\t'), QLatin1Char(' '));
+            c.replace(QLatin1Char('\n'), QLatin1Char(' '));
+            c.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        }
+        out += cells.join(separator) + QLatin1Char('\n');
+    }
+    return out;
+}
+
+QString tableCsv(const QTableWidget* table)
+{
+    QString out;
+    for (const QStringList& cells : tableCells(table)) {
+        QStringList quoted;
+        for (const QString& c : cells)
+            quoted << csvField(c);
+        out += quoted.join(QLatin1Char(',')) + QLatin1Char('\n');
+    }
+    return out;
+}
+
+bool saveTableCsv(const QTableWidget* table, const QString& path, QString& err)
+{
+    QFile f(path);
+    if (!table || !f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        err += QStringLiteral("Fail to write file\n");
+        return false;
+    }
+    QTextStream out(&f);
+    out.setCodec("UTF-8");
+    out << tableCsv(table);
+    out.flush();
+    if (f.error() != QFileDevice::NoError) {
+        err += QStringLiteral("Fail to write file\n");
+        return false;
+    }
+    return true;
+}
+
+bool savePlotImage(QCustomPlot* plot, const QString& path, QString& err)
+{
+    if (!plot || path.isEmpty()) {
+        err += QStringLiteral("Fail to write file\n");
+        return false;
+    }
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    const int w = std::max(1, plot->width());
+    const int h = std::max(1, plot->height());
+    bool ok = false;
+    if (suffix == QLatin1String("pdf")) {
+        ok = plot->savePdf(path, w, h, QCP::epNoCosmetic, QStringLiteral("Varistra"));
+    } else if (suffix == QLatin1String("svg")) {
+#ifdef VARISTRA_HAVE_SVG
+        QSvgGenerator svg;
+        svg.setFileName(path);
+        svg.setSize(QSize(w, h));
+        svg.setViewBox(QRect(0, 0, w, h));
+        QCPPainter painter;
+        if (painter.begin(&svg)) {
+            painter.setMode(QCPPainter::pmVectorized);
+            plot->toPainter(&painter, w, h);
+            ok = painter.end() && QFileInfo(path).size() > 0;
+        }
+#endif
+    } else {
+        ok = plot->savePng(path, w, h);
+    }
+    if (!ok)
+        err += QStringLiteral("Fail to write file\n");
+    return ok;
+}
+
+void addPlotActions(QCustomPlot* plot)
+{
+    if (!plot)
+        return;
+    auto* actions = new DoeReportExportActions(plot, nullptr, nullptr, plot);
+    auto* save = new QAction(QStringLiteral("Save Image..."), plot);
+    save->setObjectName(QStringLiteral("action_save_image"));
+    auto* copy = new QAction(QStringLiteral("Copy Image"), plot);
+    copy->setObjectName(QStringLiteral("action_copy_image"));
+    QObject::connect(save, SIGNAL(triggered()), actions, SLOT(slotSaveImage()));
+    QObject::connect(copy, SIGNAL(triggered()), actions, SLOT(slotCopyImage()));
+    plot->addAction(save);
+    plot->addAction(copy);
+    plot->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void addTableActions(QTableWidget* table)
+{
+    if (!table)
+        return;
+    auto* actions = new DoeReportExportActions(nullptr, table, nullptr, table);
+    auto* copy = new QAction(QStringLiteral("Copy"), table);
+    copy->setObjectName(QStringLiteral("action_copy_table"));
+    auto* csv = new QAction(QStringLiteral("Export CSV..."), table);
+    csv->setObjectName(QStringLiteral("action_export_csv"));
+    QObject::connect(copy, SIGNAL(triggered()), actions, SLOT(slotCopyTable()));
+    QObject::connect(csv, SIGNAL(triggered()), actions, SLOT(slotExportCsv()));
+    table->addAction(copy);
+    table->addAction(csv);
+    table->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+}  // namespace reportexport
+
+DoeReportExportActions::DoeReportExportActions(QCustomPlot* plot, QTableWidget* table, DoeRegressionResultDlg* report,
+                                               QObject* parent)
+    : QObject(parent), m_plot(plot), m_table(table), m_report(report)
+{
+}
+
+QWidget* DoeReportExportActions::dialogParent() const
+{
+    if (m_report)
+        return m_report;
+    if (m_plot)
+        return m_plot->window();
+    return m_table ? m_table->window() : nullptr;
+}
+
+void DoeReportExportActions::slotSaveImage()
+{
+    if (!m_plot)
+        return;
+    QString filter = QStringLiteral("PNG image (*.png)");
+    const QString path = Custom_QFileDialog::getSaveFileName(
+        dialogParent(), QStringLiteral("Select File"), QString(),
+        QStringLiteral("PNG image (*.png);;")
+#ifdef VARISTRA_HAVE_SVG
+            + QStringLiteral("SVG image (*.svg);;")
+#endif
+            + QStringLiteral("PDF document (*.pdf)"),
+        &filter);
+    if (path.isEmpty())
+        return;
+    QString message;
+    if (!reportexport::savePlotImage(m_plot, path, message))
+        QMessageBox::warning(dialogParent(), QStringLiteral("warning"), message);
+}
+
+void DoeReportExportActions::slotCopyImage()
+{
+    if (m_plot)
+        QApplication::clipboard()->setPixmap(m_plot->toPixmap());
+}
+
+void DoeReportExportActions::slotCopyTable()
+{
+    if (m_table)
+        QApplication::clipboard()->setText(reportexport::tableText(m_table));
+}
+
+void DoeReportExportActions::slotExportCsv()
+{
+    if (!m_table)
+        return;
+    QString filter = QStringLiteral("csv File (*.csv)");
+    const QString path = Custom_QFileDialog::getSaveFileName(dialogParent(), QStringLiteral("Select File"), QString(),
+                                                             QStringLiteral("csv File (*.csv)"), &filter);
+    if (path.isEmpty())
+        return;
+    QString message;
+    if (!reportexport::saveTableCsv(m_table, path, message))
+        QMessageBox::warning(dialogParent(), QStringLiteral("warning"), message);
+}
+
+void DoeReportExportActions::slotSaveReport()
+{
+    if (!m_report)
+        return;
+    QString filter = QStringLiteral("PDF document (*.pdf)");
+    const QString path = Custom_QFileDialog::getSaveFileName(m_report, QStringLiteral("Select File"), QString(),
+                                                             QStringLiteral("PDF document (*.pdf)"), &filter);
+    if (path.isEmpty())
+        return;
+    QString message;
+    auto* report = static_cast<DoeRegressionResultDlg*>(m_report.data());
+    if (report->exportReport(path, message))
+        QMessageBox::warning(m_report, QStringLiteral("warning"), QStringLiteral("Success\n"));
+    else
+        QMessageBox::warning(m_report, QStringLiteral("warning"), message);
+}
+
+}  // namespace doeUI
