@@ -251,6 +251,19 @@ std::vector<double> centreDesign(const Model& model, int n)
     return runs;
 }
 
+// 100 det(X'X)^(1/p) / n of a model matrix; 0 when X'X is singular.
+static double dEfficiencyOfMatrix(const Eigen::MatrixXd& X)
+{
+    const Eigen::Index n = X.rows(), P = X.cols();
+    Eigen::LLT<Eigen::MatrixXd> llt(X.transpose() * X);
+    if (n == 0 || P == 0 || llt.info() != Eigen::Success)
+        return 0.0;
+    const double logdet = 2.0 * llt.matrixLLT().diagonal().array().log().sum();
+    if (!std::isfinite(logdet))
+        return 0.0;
+    return 100.0 * std::exp(logdet / P) / n;
+}
+
 double dEfficiency(const Model& model, const std::vector<double>& runs, int n)
 {
     const int F = model.factorCount(), P = model.paramCount();
@@ -264,14 +277,7 @@ double dEfficiency(const Model& model, const std::vector<double>& runs, int n)
             return 0.0;
         X.row(i) = row.transpose();
     }
-    Eigen::MatrixXd M = X.transpose() * X;
-    Eigen::LLT<Eigen::MatrixXd> llt(M);
-    if (llt.info() != Eigen::Success)
-        return 0.0;
-    const double logdet = 2.0 * llt.matrixLLT().diagonal().array().log().sum();
-    if (!std::isfinite(logdet))
-        return 0.0;
-    return 100.0 * std::exp(logdet / P) / n;
+    return dEfficiencyOfMatrix(X);
 }
 
 }  // namespace orvex
@@ -372,13 +378,7 @@ double dEfficiency(const Model& model, const DesignTerms& terms, const std::vect
         termsRow(terms, cols.data(), row.data());
         X.row(i) = row.transpose();
     }
-    Eigen::LLT<Eigen::MatrixXd> llt(X.transpose() * X);
-    if (llt.info() != Eigen::Success)
-        return 0.0;
-    const double logdet = 2.0 * llt.matrixLLT().diagonal().array().log().sum();
-    if (!std::isfinite(logdet))
-        return 0.0;
-    return 100.0 * std::exp(logdet / P) / n;
+    return dEfficiencyOfMatrix(X);
 }
 
 }  // namespace orvex
