@@ -477,8 +477,15 @@ bool DoeFileManager::readFactors(tk::CSVRecordReader& reader, DoeCustomDesignMan
     const DoeFactorStore before = manager.factorStore();
     const int skippedBefore = skippedLines.size();
     manager.setFactorStore(DoeFactorStore());
-    if (applyRecords(reader, skippedLines, err,
-                     [&manager](const QVector<QString>& f) { return applyFactorFields(f, manager); }))
+    bool read = false;
+    try {
+        read = applyRecords(reader, skippedLines, err,
+                            [&manager](const QVector<QString>& f) { return applyFactorFields(f, manager); });
+    } catch (const std::bad_alloc&) {
+        manager.setFactorStore(before);
+        throw;
+    }
+    if (read)
         return true;
     manager.setFactorStore(before);
     skippedLines.erase(skippedLines.begin() + skippedBefore, skippedLines.end());
@@ -493,8 +500,15 @@ bool DoeFileManager::readResponses(tk::CSVRecordReader& reader, DoeCustomDesignM
     const DoeResponseStore before = manager.responseStore();
     const int skippedBefore = skippedLines.size();
     manager.setResponseStore(DoeResponseStore());
-    if (applyRecords(reader, skippedLines, err,
-                     [&manager](const QVector<QString>& f) { return applyResponseFields(f, manager); }))
+    bool read = false;
+    try {
+        read = applyRecords(reader, skippedLines, err,
+                            [&manager](const QVector<QString>& f) { return applyResponseFields(f, manager); });
+    } catch (const std::bad_alloc&) {
+        manager.setResponseStore(before);
+        throw;
+    }
+    if (read)
         return true;
     manager.setResponseStore(before);
     skippedLines.erase(skippedLines.begin() + skippedBefore, skippedLines.end());
