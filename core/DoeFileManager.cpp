@@ -77,21 +77,26 @@ bool openForRead(const QString& path, QFile& file, QString& err)
 bool writeFile(const QString& path, const QString& text, QString& err)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        err += QStringLiteral("Fail to open file\n") + reasonLine(path, file.errorString());
+    // The system's own reason: for a full disk the device only says "Unknown error".
+    auto fail = [&](const QString& first) {
+        const int code = errno;
+        err += first + reasonLine(path, code != 0 ? qt_error_string(code) : file.errorString());
         return false;
-    }
+    };
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return fail(QStringLiteral("Fail to open file\n"));
     const QByteArray bytes = text.toUtf8();
+    errno = 0;
     if (file.write(bytes) != bytes.size()) {
-        err += QStringLiteral("Fail to write file\n") + reasonLine(path, file.errorString());
+        fail(QStringLiteral("Fail to write file\n"));
         file.cancelWriting();
         return false;
     }
     // commit() flushes, syncs and renames over the target; on failure the temporary file goes.
-    if (!file.commit()) {
-        err += QStringLiteral("Fail to write file\n") + reasonLine(path, file.errorString());
-        return false;
-    }
+    errno = 0;
+    if (!file.commit())
+        return fail(QStringLiteral("Fail to write file\n"));
     return true;
 }
 
