@@ -1,6 +1,5 @@
 #include "DoeFileManager.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +9,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <new>
 
@@ -52,7 +50,7 @@ bool openForRead(const QString& path, QFile& file, QString& err)
     // after any earlier check can never hang the caller.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return refuse(QString::fromLocal8Bit(std::strerror(errno)));
+        return refuse(qt_error_string(errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
