@@ -31,6 +31,36 @@ QTextCodec* codecForHeader(const QByteArray& head, int& skip)
     return QTextCodec::codecForName("UTF-8");
 }
 
+// Replaces surrogates that are not part of a pair by U+FFFD, as UTF-8 decoding does for invalid
+// bytes, and returns how many there were. A high surrogate at the very end is held in `pending` when
+// more text follows, so that a pair split between two blocks stays whole.
+int replaceLoneSurrogates(QString& text, ushort* pending)
+{
+    if (pending && *pending) {
+        text.prepend(QChar(*pending));
+        *pending = 0;
+    }
+    int lone = 0;
+    const int n = text.size();
+    for (int i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (!c.isSurrogate())
+            continue;
+        if (c.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (c.isHighSurrogate() && i + 1 == n && pending) {
+            *pending = c.unicode();
+            text.chop(1);
+            break;
+        }
+        text[i] = QChar(QChar::ReplacementCharacter);
+        ++lone;
+    }
+    return lone;
+}
+
 }  // namespace
 
 QString CSVHelper::changeStrForCsv(const QString& field)
@@ -125,11 +155,19 @@ bool CSVRecordReader::fill()
     if (got == 0) {
         m_atEnd = true;
         // A sequence cut off by the end of the file is one more invalid one.
-        if (m_codecState.remainingChars > 0 && ++m_codecState.invalidChars > kMaxInvalidSequences)
+        if (m_codecState.remainingChars > 0)
+            ++m_codecState.invalidChars;
+        if (m_pendingSurrogate) {
+            m_pendingSurrogate = 0;
+            ++m_codecState.invalidChars;
+            m_buf += QChar(QChar::ReplacementCharacter);
+        }
+        if (m_codecState.invalidChars > kMaxInvalidSequences)
             m_status = NotText;
         return false;
     }
-    const QString text = m_codec->toUnicode(bytes, static_cast<int>(got), &m_codecState);
+    QString text = m_codec->toUnicode(bytes, static_cast<int>(got), &m_codecState);
+    m_codecState.invalidChars += replaceLoneSurrogates(text, &m_pendingSurrogate);
     if (m_codecState.invalidChars > kMaxInvalidSequences || text.contains(QChar(0))) {
         m_status = NotText;
         m_atEnd = true;
@@ -256,7 +294,9 @@ QString CSVHelper::decodeFileText(const QByteArray& bytes)
     int skip = 0;
     QTextCodec* codec = codecForHeader(bytes, skip);
     QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    return codec->toUnicode(bytes.constData() + skip, bytes.size() - skip, &state);
+    QString text = codec->toUnicode(bytes.constData() + skip, bytes.size() - skip, &state);
+    replaceLoneSurrogates(text, nullptr);
+    return text;
 }
 
 }  // namespace tk

@@ -43,7 +43,8 @@ public:
     static void forEachField(QStringView record, QString& scratch, OnField&& onField);
 
     // Decodes whole file bytes as the record reader does (UTF-8, or UTF-16 after its byte-order
-    // mark), dropping the byte-order mark. Undecodable bytes become U+FFFD; NUL bytes are kept.
+    // mark), dropping the byte-order mark. Undecodable bytes and unpaired surrogates become U+FFFD;
+    // NUL bytes are kept.
     static QString decodeFileText(const QByteArray& bytes);
 };
 
@@ -98,6 +99,7 @@ private:
     QByteArray m_raw;
     QTextCodec* m_codec = nullptr;
     QTextCodec::ConverterState m_codecState{QTextCodec::IgnoreHeader};
+    ushort m_pendingSurrogate = 0;  // high surrogate at the end of the last block
 };
 
 template <typename OnField>
