@@ -32,14 +32,9 @@ QTextCodec* codecForHeader(const QByteArray& head, int& skip)
 }
 
 // Replaces surrogates that are not part of a pair by U+FFFD, as UTF-8 decoding does for invalid
-// bytes, and returns how many there were. A high surrogate at the very end is held in `pending` when
-// more text follows, so that a pair split between two blocks stays whole.
-int replaceLoneSurrogates(QString& text, ushort* pending)
+// bytes, and returns how many there were.
+int replaceLoneSurrogates(QString& text)
 {
-    if (pending && *pending) {
-        text.prepend(QChar(*pending));
-        *pending = 0;
-    }
     int lone = 0;
     const int n = text.size();
     for (int i = 0; i < n; ++i) {
@@ -50,15 +45,52 @@ int replaceLoneSurrogates(QString& text, ushort* pending)
             ++i;
             continue;
         }
-        if (c.isHighSurrogate() && i + 1 == n && pending) {
-            *pending = c.unicode();
-            text.chop(1);
-            break;
-        }
         text[i] = QChar(QChar::ReplacementCharacter);
         ++lone;
     }
     return lone;
+}
+
+// Where a block of bytes can be cut so that no character is split: the bytes from there on wait
+// for the next block. UTF-16 (`unit` 2) keeps whole code units and surrogate pairs together.
+int decodableLength(const QByteArray& bytes, int unit, bool bigEndian)
+{
+    const int n = bytes.size();
+    const auto* d = reinterpret_cast<const uchar*>(bytes.constData());
+    if (unit == 2) {
+        const int even = n & ~1;
+        if (even < 2)
+            return even;
+        const int last = bigEndian ? (d[even - 2] << 8 | d[even - 1]) : (d[even - 1] << 8 | d[even - 2]);
+        return last >= 0xD800 && last <= 0xDBFF ? even - 2 : even;
+    }
+    for (int i = n - 1; i >= 0 && i >= n - 4; --i) {
+        const uchar b = d[i];
+        if ((b & 0xC0) == 0x80)
+            continue;  // continuation byte: look further back for its lead
+        if (b >= 0xC2 && b <= 0xF4) {
+            const int length = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+            return i + length > n ? i : n;
+        }
+        return n;
+    }
+    return n;
+}
+
+// Decodes a piece that ends on a character boundary (or the end of the file) on its own, so the
+// text never depends on where the blocks were cut; counts invalid sequences into `invalid`.
+QString decodePiece(QTextCodec* codec, const char* data, int size, int& invalid)
+{
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    QString text = codec->toUnicode(data, size, &state);
+    invalid += state.invalidChars;
+    if (state.remainingChars > 0) {
+        // A sequence cut off by the end of the file.
+        ++invalid;
+        text += QChar(QChar::ReplacementCharacter);
+    }
+    invalid += replaceLoneSurrogates(text);
+    return text;
 }
 
 }  // namespace
@@ -144,35 +176,29 @@ bool CSVRecordReader::fill()
             break;
         got += n;
     }
-    const char* bytes = m_raw.constData();
+    m_raw.resize(static_cast<int>(got));
     if (!m_headerRead) {
         m_headerRead = true;
         int skip = 0;
-        m_codec = codecForHeader(m_raw.left(static_cast<int>(got)), skip);
-        bytes += skip;
-        got -= skip;
+        m_codec = codecForHeader(m_raw, skip);
+        m_unit = skip == 2 ? 2 : 1;
+        m_bigEndian = m_raw.startsWith("\xFE\xFF");
+        m_raw.remove(0, skip);
     }
-    if (got == 0) {
+    const bool last = got == 0;
+    QByteArray piece = m_carry + m_raw;
+    const int size = last ? piece.size() : decodableLength(piece, m_unit, m_bigEndian);
+    m_carry = piece.mid(size);
+    const QString text = decodePiece(m_codec, piece.constData(), size, m_invalid);
+    if (last)
         m_atEnd = true;
-        // A sequence cut off by the end of the file is one more invalid one.
-        if (m_codecState.remainingChars > 0)
-            ++m_codecState.invalidChars;
-        if (m_pendingSurrogate) {
-            m_pendingSurrogate = 0;
-            ++m_codecState.invalidChars;
-            m_buf += QChar(QChar::ReplacementCharacter);
-        }
-        if (m_codecState.invalidChars > kMaxInvalidSequences)
-            m_status = NotText;
-        return false;
-    }
-    QString text = m_codec->toUnicode(bytes, static_cast<int>(got), &m_codecState);
-    m_codecState.invalidChars += replaceLoneSurrogates(text, &m_pendingSurrogate);
-    if (m_codecState.invalidChars > kMaxInvalidSequences || text.contains(QChar(0))) {
+    if (m_invalid > kMaxInvalidSequences || text.contains(QChar(0))) {
         m_status = NotText;
         m_atEnd = true;
         return false;
     }
+    if (last && text.isEmpty())
+        return false;
     m_buf += text;
     return true;
 }
@@ -293,10 +319,8 @@ QString CSVHelper::decodeFileText(const QByteArray& bytes)
 {
     int skip = 0;
     QTextCodec* codec = codecForHeader(bytes, skip);
-    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
-    QString text = codec->toUnicode(bytes.constData() + skip, bytes.size() - skip, &state);
-    replaceLoneSurrogates(text, nullptr);
-    return text;
+    int invalid = 0;
+    return decodePiece(codec, bytes.constData() + skip, bytes.size() - skip, invalid);
 }
 
 }  // namespace tk

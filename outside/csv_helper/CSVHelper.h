@@ -98,8 +98,10 @@ private:
     bool m_headerRead = false;
     QByteArray m_raw;
     QTextCodec* m_codec = nullptr;
-    QTextCodec::ConverterState m_codecState{QTextCodec::IgnoreHeader};
-    ushort m_pendingSurrogate = 0;  // high surrogate at the end of the last block
+    int m_unit = 1;            // bytes per code unit: 1 for UTF-8, 2 for UTF-16
+    bool m_bigEndian = false;
+    QByteArray m_carry;        // bytes of a character cut off at the end of the last block
+    int m_invalid = 0;         // invalid sequences and unpaired surrogates so far
 };
 
 template <typename OnField>
