@@ -51,8 +51,9 @@ int replaceLoneSurrogates(QString& text)
     return lone;
 }
 
-// Where a block of bytes can be cut so that no character is split: the bytes from there on wait
-// for the next block. UTF-16 (`unit` 2) keeps whole code units and surrogate pairs together.
+// Where a block of bytes can be cut so that the text decoded never depends on the cut: UTF-16
+// (`unit` 2) keeps whole code units and surrogate pairs together; UTF-8 is cut after its last ASCII
+// byte, where any sequence before it, valid or not, has ended. The rest waits for the next block.
 int decodableLength(const QByteArray& bytes, int unit, bool bigEndian)
 {
     const int n = bytes.size();
@@ -64,17 +65,10 @@ int decodableLength(const QByteArray& bytes, int unit, bool bigEndian)
         const int last = bigEndian ? (d[even - 2] << 8 | d[even - 1]) : (d[even - 1] << 8 | d[even - 2]);
         return last >= 0xD800 && last <= 0xDBFF ? even - 2 : even;
     }
-    for (int i = n - 1; i >= 0 && i >= n - 4; --i) {
-        const uchar b = d[i];
-        if ((b & 0xC0) == 0x80)
-            continue;  // continuation byte: look further back for its lead
-        if (b >= 0xC2 && b <= 0xF4) {
-            const int length = b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-            return i + length > n ? i : n;
-        }
-        return n;
-    }
-    return n;
+    for (int i = n - 1; i >= 0; --i)
+        if (d[i] < 0x80)
+            return i + 1;
+    return 0;
 }
 
 // Decodes a piece that ends on a character boundary (or the end of the file) on its own, so the
