@@ -2,6 +2,8 @@
 // the member it needs and forwards to it.
 #include "DoeBussinessApi.h"
 
+#include <new>
+
 #include "DoeCommon.h"
 
 #include "DoeCustomDesignManager.h"
@@ -225,6 +227,22 @@ void DoeBussinessApi::clearTableAndRegressionData()
         m_fitModelManager->reset();
 }
 
+namespace {
+
+// File work that runs out of memory is refused with a message instead of ending the application.
+template <typename Work>
+bool guardMemory(QString& err, Work&& work)
+{
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        err += QStringLiteral("File too large\n");
+        return false;
+    }
+}
+
+}  // namespace
+
 // Table and result loads read into a fresh table first, so a file that cannot be read leaves the
 // user's table, its analysis data and the fit model as they were.
 bool DoeBussinessApi::loadDoeTableByPath(const QString& path, QString& err)
@@ -234,7 +252,7 @@ bool DoeBussinessApi::loadDoeTableByPath(const QString& path, QString& err)
         return false;
     }
     DoeTableManager loaded;
-    if (!m_fileManager->loadDoeTableByPath(path, loaded, err))
+    if (!guardMemory(err, [&] { return m_fileManager->loadDoeTableByPath(path, loaded, err); }))
         return false;
     if (!m_tableManager)
         m_tableManager = new DoeTableManager;
@@ -263,7 +281,7 @@ bool DoeBussinessApi::saveDoeTableByPath(const QString& path, QString& err) cons
         err += kUnknown;
         return false;
     }
-    return m_fileManager->saveDoeTableByPath(path, *m_tableManager, err);
+    return guardMemory(err, [&] { return m_fileManager->saveDoeTableByPath(path, *m_tableManager, err); });
 }
 
 bool DoeBussinessApi::saveZelBatchSimFile(const QString& path, QString& err)
@@ -276,7 +294,7 @@ bool DoeBussinessApi::saveZelBatchSimFile(const QString& path, QString& err)
         err += kUnknown;
         return false;
     }
-    return m_fileManager->saveZelBatchSimFile(path, *m_tableManager, err);
+    return guardMemory(err, [&] { return m_fileManager->saveZelBatchSimFile(path, *m_tableManager, err); });
 }
 
 bool DoeBussinessApi::loadFactorByPath(const QString& path, QString& err)
@@ -291,7 +309,8 @@ bool DoeBussinessApi::loadFactorByPath(const QString& path, QList<int>& skippedL
         err += kUnknown;
         return false;
     }
-    return m_fileManager->loadFactorByPath(path, *m_customDesignManager, skippedLines, err);
+    return guardMemory(
+        err, [&] { return m_fileManager->loadFactorByPath(path, *m_customDesignManager, skippedLines, err); });
 }
 
 bool DoeBussinessApi::saveFactorByPath(const QString& path, QString& err) const
@@ -300,7 +319,7 @@ bool DoeBussinessApi::saveFactorByPath(const QString& path, QString& err) const
         err += kUnknown;
         return false;
     }
-    return m_fileManager->saveFactorByPath(path, *m_customDesignManager, err);
+    return guardMemory(err, [&] { return m_fileManager->saveFactorByPath(path, *m_customDesignManager, err); });
 }
 
 bool DoeBussinessApi::loadResponseByPath(const QString& path, QString& err)
@@ -315,7 +334,8 @@ bool DoeBussinessApi::loadResponseByPath(const QString& path, QList<int>& skippe
         err += kUnknown;
         return false;
     }
-    return m_fileManager->loadResponseByPath(path, *m_customDesignManager, skippedLines, err);
+    return guardMemory(
+        err, [&] { return m_fileManager->loadResponseByPath(path, *m_customDesignManager, skippedLines, err); });
 }
 
 bool DoeBussinessApi::saveResponseByPath(const QString& path, QString& err) const
@@ -324,7 +344,7 @@ bool DoeBussinessApi::saveResponseByPath(const QString& path, QString& err) cons
         err += kUnknown;
         return false;
     }
-    return m_fileManager->saveResponseByPath(path, *m_customDesignManager, err);
+    return guardMemory(err, [&] { return m_fileManager->saveResponseByPath(path, *m_customDesignManager, err); });
 }
 
 QString DoeBussinessApi::skippedLinesText(const QList<int>& skippedLines)
@@ -339,7 +359,7 @@ bool DoeBussinessApi::loadZelParamDefFile(const QString& path, bool factorsOnly,
         return false;
     }
     DoeParamDefinitionList defs;
-    if (!m_fileManager->loadZelParamDefFile(path, defs, err))
+    if (!guardMemory(err, [&] { return m_fileManager->loadZelParamDefFile(path, defs, err); }))
         return false;
 
     m_customDesignManager->setFactorStore(DoeFactorStore());

@@ -7,6 +7,10 @@
 #include "DoeZelParamDefinition.h"
 #include "plan_core_global.h"
 
+namespace tk {
+class CSVRecordReader;
+}
+
 namespace doeBussiness {
 
 class DoeTableManager;
@@ -35,7 +39,21 @@ public:
     // One "line %1: fail to read\n" per skipped line, for editors that show them after a load.
     static QString skippedLinesText(const QList<int>& skippedLines);
 
-    // Text parsers behind the loaders, usable on any bytes.
+    // Readers behind the loaders, over any record source. They fail with "Can't read this file\n"
+    // when the source is not text, and the table reader with "File too large\n" when the table would
+    // need more than `memoryBudget` bytes (0: half the physical memory).
+    static bool readDoeTable(tk::CSVRecordReader& reader, DoeTableManager& out, QString& err,
+                             qint64 memoryBudget = 0);
+    // Factor and response files: the marker line first, then one record per entry. A failure leaves
+    // the store and `skippedLines` as they were.
+    static bool readFactors(tk::CSVRecordReader& reader, DoeCustomDesignManager& manager,
+                            QList<int>& skippedLines, QString& err);
+    static bool readResponses(tk::CSVRecordReader& reader, DoeCustomDesignManager& manager,
+                              QList<int>& skippedLines, QString& err);
+    // Definition files: "Can't read this file\n" also when no definition section comes out.
+    static bool readParamDefinitions(tk::CSVRecordReader& reader, DoeParamDefinitionList& out, QString& err);
+
+    // Text parsers behind the loaders, usable on any text.
     static void parseDoeTableText(const QString& text, DoeTableManager& out);
     // File texts the writers produce.
     static QString doeTableText(const DoeTableManager& table);

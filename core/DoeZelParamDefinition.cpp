@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "CSVHelper.h"
+#include "DoeCommon.h"
 
 namespace doeBussiness {
 
@@ -41,9 +42,8 @@ QVector<QStringList> DoeParamDefinition::pointCodes() const
         for (int j = 0; j < n; ++j) {
             double code = count > 1 ? -1.0 + 2.0 * j / (count - 1) : 0.0;
             if (j < block.size()) {
-                bool ok = false;
-                const double given = block.at(j).trimmed().toDouble(&ok);
-                if (ok)
+                double given = 0.0;
+                if (DoeCommon::getDoubleFromQString(block.at(j).trimmed(), given))
                     code = given;
             }
             out[j].append(QString("%1").arg(code, 0, 'g', -1));
@@ -79,17 +79,25 @@ QHash<QStringList, int> DoeParamDefinition::pointIndex() const
 
 DoeParamDefinitionList parseZelParamDefText(const QString& text)
 {
+    tk::CSVRecordReader reader(text);
+    return parseZelParamDefRecords(reader);
+}
+
+DoeParamDefinitionList parseZelParamDefRecords(tk::CSVRecordReader& reader)
+{
     DoeParamDefinitionList out;
     DoeParamDefinition cur;
     bool inSection = false;
     bool inBlock = false;
     int lastParamValueCount = 0;
 
-    tk::CSVRecordReader reader(text);
-    QString record;
+    QStringView record;
+    QString scratch;
     QVector<QString> fields;
     while (reader.next(record)) {
-        tk::CSVHelper::changeStrLineFromCsv(record, fields);
+        fields.clear();
+        tk::CSVHelper::forEachField(record, scratch,
+                                    [&fields](const QChar* data, int size) { fields.append(QString(data, size)); });
         if (fields.isEmpty())
             continue;
         const QString& first = fields.first();

@@ -16,6 +16,10 @@ namespace doeFunc {
 class DoeFunctionManager;
 }
 
+namespace tk {
+class CSVRecordReader;
+}
+
 namespace doeBussiness {
 
 struct DoeParamDefinition
@@ -47,5 +51,6 @@ using DoeParamDefinitionList = QList<DoeParamDefinition>;
 
 // Parses the text of a parameter definition file; sections left open at the end are dropped.
 PLAN_CORE_EXPORT DoeParamDefinitionList parseZelParamDefText(const QString& text);
+PLAN_CORE_EXPORT DoeParamDefinitionList parseZelParamDefRecords(tk::CSVRecordReader& reader);
 
 }  // namespace doeBussiness

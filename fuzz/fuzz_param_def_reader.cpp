@@ -6,13 +6,24 @@
 #include <QByteArray>
 
 #include "CSVHelper.h"
+#include "DoeFileManager.h"
 #include "DoeZelParamDefinition.h"
+#include "fuzz_reader_input.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
-    const doeBussiness::DoeParamDefinitionList defs =
-        doeBussiness::parseZelParamDefText(tk::CSVHelper::decodeFileText(bytes));
+    FuzzReaderInput input(data, size);
+    tk::CSVRecordReader reader(&input.buffer, input.blockSize);
+    doeBussiness::DoeParamDefinitionList defs;
+    QString err;
+    if (!doeBussiness::DoeFileManager::readParamDefinitions(reader, defs, err)) {
+        if (err.isEmpty() || !defs.isEmpty())
+            std::abort();
+        return 0;
+    }
+    if (reader.status() == tk::CSVRecordReader::Ok
+        && !(doeBussiness::parseZelParamDefText(tk::CSVHelper::decodeFileText(input.bytes)) == defs))
+        std::abort();
     for (const doeBussiness::DoeParamDefinition& d : defs) {
         const QVector<QStringList> points = d.points();
         const QVector<QStringList> codes = d.pointCodes();

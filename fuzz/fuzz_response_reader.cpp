@@ -6,17 +6,26 @@
 #include <QByteArray>
 
 #include "DoeCustomDesignManager.h"
+#include "CSVHelper.h"
 #include "DoeFileManager.h"
+#include "fuzz_reader_input.h"
 
 using doeBussiness::DoeCustomDesignManager;
 using doeBussiness::DoeFileManager;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
+    FuzzReaderInput input(data, size);
+    tk::CSVRecordReader reader(&input.buffer, input.blockSize);
     DoeCustomDesignManager manager;
     QList<int> skipped;
-    DoeFileManager::applyResponseText(DoeFileManager::decodeFile(bytes), manager, skipped);
+    QString err;
+    if (!DoeFileManager::readResponses(reader, manager, skipped, err)) {
+        // A refused file leaves the store and the skipped lines untouched.
+        if (!manager.responseStore().isEmpty() || !skipped.isEmpty() || err.isEmpty())
+            std::abort();
+        return 0;
+    }
     for (int i = 0; i < skipped.size(); ++i)
         if (skipped.at(i) < 2 || (i > 0 && skipped.at(i) <= skipped.at(i - 1)))
             std::abort();

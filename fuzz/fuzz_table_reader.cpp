@@ -1,14 +1,17 @@
-// Design table reader (also the simulation result reader) over arbitrary bytes: parsing must
-// terminate, keep every row as wide as the header, give unique non-empty names, and a table written
-// back and read again must come back the same.
+// Design table reader (also the simulation result reader) over arbitrary bytes: reading must
+// terminate, refuse non-text, keep every row as wide as the header, give unique non-empty names,
+// read the same in small blocks as in one piece, and a table written back and read again must come
+// back the same.
 #include <cstdint>
 #include <cstdlib>
 
 #include <QByteArray>
 #include <QSet>
 
+#include "CSVHelper.h"
 #include "DoeFileManager.h"
 #include "DoeTableManager.h"
+#include "fuzz_reader_input.h"
 
 using doeBussiness::DoeFileManager;
 using doeBussiness::DoeTableManager;
@@ -29,9 +32,22 @@ QVector<QVector<QString>> keptRows(const DoeTableManager& t)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
+    FuzzReaderInput input(data, size);
+    tk::CSVRecordReader reader(&input.buffer, input.blockSize);
     DoeTableManager first;
-    DoeFileManager::parseDoeTableText(DoeFileManager::decodeFile(bytes), first);
+    QString err;
+    if (!DoeFileManager::readDoeTable(reader, first, err)) {
+        if (reader.status() == tk::CSVRecordReader::Ok || first.columnCount() != 0)
+            std::abort();
+        return 0;
+    }
+    // Large inputs (the seeds of a million columns) are not read a second time, to keep runs fast.
+    if (size <= 65536) {
+        DoeTableManager whole;
+        DoeFileManager::parseDoeTableText(DoeFileManager::decodeFile(input.bytes), whole);
+        if (whole.rows() != first.rows() || whole.columnCount() != first.columnCount())
+            std::abort();
+    }
 
     QVector<QString> names;
     first.getColumnNameVector(names);

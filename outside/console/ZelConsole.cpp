@@ -13,10 +13,37 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <csignal>
+
+#ifdef Q_OS_UNIX
+#include <signal.h>
+#include <unistd.h>
+#endif
+
 namespace {
 // Time a stopped simulator gets to end on its own before it is killed.
 const int kKillDelayMs = 3000;
-}
+
+// Starts the simulator as the leader of a session of its own, so that signalling its process group
+// reaches every worker it starts.
+class GroupLeaderProcess : public QProcess
+{
+public:
+    using QProcess::QProcess;
+
+protected:
+QT_WARNING_PUSH
+QT_WARNING_DISABLE_DEPRECATED
+    void setupChildProcess() override
+    {
+#ifdef Q_OS_UNIX
+        ::setsid();
+#endif
+    }
+QT_WARNING_POP
+};
+
+}  // namespace
 
 ZelConsole::ZelConsole(ZelConsole** owner, QWidget* parent)
     : QDialog(parent), m_owner(owner)
@@ -62,7 +89,7 @@ ZelConsole::ZelConsole(ZelConsole** owner, QWidget* parent)
     layout->addWidget(m_output, 1);
     layout->addWidget(m_status);
 
-    m_process = new QProcess(this);
+    m_process = new GroupLeaderProcess(this);
     m_process->setProcessChannelMode(QProcess::MergedChannels);
     m_killTimer = new QTimer(this);
     m_killTimer->setSingleShot(true);
@@ -80,13 +107,55 @@ ZelConsole::ZelConsole(ZelConsole** owner, QWidget* parent)
 ZelConsole::~ZelConsole()
 {
     // A simulator still running when the window goes is ended with it, never left orphaned.
-    if (m_process->state() != QProcess::NotRunning) {
-        m_process->disconnect(this);
+    m_process->disconnect(this);
+    endProcessTree();
+    if (m_owner)
+        *m_owner = nullptr;
+}
+
+void ZelConsole::signalGroup(int signal)
+{
+#ifdef Q_OS_UNIX
+    if (m_group > 0)
+        ::kill(-static_cast<pid_t>(m_group), signal);
+#else
+    Q_UNUSED(signal)
+#endif
+}
+
+void ZelConsole::endProcessTree()
+{
+    m_killTimer->stop();
+    // The whole group, so workers the simulator started go with it.
+    signalGroup(SIGKILL);
+    if (isRunning()) {
         m_process->kill();
         m_process->waitForFinished(kKillDelayMs);
     }
-    if (m_owner)
-        *m_owner = nullptr;
+    m_group = 0;
+}
+
+void ZelConsole::done(int result)
+{
+    if (isRunning() || m_group > 0) {
+        m_stopRequested = true;
+        endProcessTree();
+    }
+    QDialog::done(result);
+}
+
+QString ZelConsole::batchArgument() const
+{
+    // Blanks at either end may belong to the file name; only a blank field means no file.
+    const QString text = m_batchFile->text();
+    if (text.trimmed().isEmpty())
+        return QString();
+    // The simulator runs in the batch file's folder, so it gets the path made absolute here; a
+    // path that could pass for an option is written so that it cannot.
+    QString path = QFileInfo(text).absoluteFilePath();
+    if (path.startsWith(QLatin1Char('-')))
+        path.prepend(QStringLiteral("./"));
+    return path;
 }
 
 QStringList ZelConsole::commandArguments() const
@@ -95,7 +164,7 @@ QStringList ZelConsole::commandArguments() const
     QStringList args = QProcess::splitCommand(m_command->text().trimmed());
     if (args.isEmpty())
         return args;
-    const QString batch = m_batchFile->text().trimmed();
+    const QString batch = batchArgument();
     if (!batch.isEmpty())
         args << batch;
     return args;
@@ -115,7 +184,7 @@ void ZelConsole::startRun()
         m_status->setText(tr("Enter the simulator command first."));
         return;
     }
-    const QString batch = m_batchFile->text().trimmed();
+    const QString batch = batchArgument();
     if (!batch.isEmpty() && !QFileInfo(batch).isFile()) {
         m_status->setText(tr("Batch simulation file not found: %1").arg(batch));
         return;
@@ -130,6 +199,8 @@ void ZelConsole::startRun()
     setRunningState(true);
     m_status->setText(tr("Running..."));
     m_process->start(program, args);
+    if (m_process->state() != QProcess::NotRunning)
+        m_group = m_process->processId();
 }
 
 void ZelConsole::stopRun()
@@ -138,6 +209,7 @@ void ZelConsole::stopRun()
         return;
     m_stopRequested = true;
     m_status->setText(tr("Stopping..."));
+    signalGroup(SIGTERM);
     m_process->terminate();
     m_killTimer->start(kKillDelayMs);
 }
@@ -159,6 +231,9 @@ void ZelConsole::onReadyRead()
 void ZelConsole::onFinished(int exitCode, QProcess::ExitStatus status)
 {
     m_killTimer->stop();
+    if (m_stopRequested)
+        signalGroup(SIGKILL);  // what the simulator started goes with it
+    m_group = 0;
     onReadyRead();
     const bool crashed = status == QProcess::CrashExit;
     if (m_stopRequested)
@@ -182,8 +257,10 @@ void ZelConsole::onError(QProcess::ProcessError error)
 
 void ZelConsole::onKillTimeout()
 {
-    if (isRunning())
+    if (isRunning()) {
+        signalGroup(SIGKILL);
         m_process->kill();
+    }
 }
 
 void ZelConsole::appendOutput(const QString& text)

@@ -27,13 +27,16 @@ public:
     ZelConsole(ZelConsole** owner, QWidget* parent = nullptr);
     ~ZelConsole() override;
 
-    // Program and arguments the current fields would run, the batch file last; empty when no command.
+    // Program and arguments the current fields would run, the batch file last (as an absolute path);
+    // empty when no command.
     QStringList commandArguments() const;
     bool isRunning() const;
 
 public slots:
     void startRun();
+    // Stop, closing and destroying the console end the simulator and every process it started.
     void stopRun();
+    void done(int result) override;
 
 signals:
     void runFinished(int exitCode, bool crashed);
@@ -46,6 +49,9 @@ private slots:
     void onKillTimeout();
 
 private:
+    QString batchArgument() const;
+    void signalGroup(int signal);
+    void endProcessTree();
     void appendOutput(const QString& text);
     void setRunningState(bool running);
 
@@ -62,4 +68,5 @@ private:
     // Keeps a character split between two reads whole until its last byte arrives.
     std::unique_ptr<QTextDecoder> m_decoder;
     bool m_stopRequested = false;
+    qint64 m_group = 0;  // process group of the running simulator, 0 when none
 };

@@ -135,3 +135,41 @@ TEST_F(ZelFilesTest, BatchFileWithoutTableIsRefused)
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("case,\n"));
 }
+
+// A definition file that yields no definition is refused and the factors stay; one in UTF-16 or
+// with CR-only line ends is read.
+TEST_F(ZelFilesTest, DefinitionFilesWithoutADefinitionAreRefused)
+{
+    QByteArray utf16("\xFE\xFF");
+    for (const char c : QByteArray("Definition\nP,1,2\n]\n"))
+        utf16.append('\0').append(c);
+    struct Case
+    {
+        const char* what;
+        QByteArray bytes;
+        QList<QString> factors;  // after the load; X1 when refused
+    };
+    const QList<Case> cases = {
+        {"garbage", "hello\nworld,1,2\n", {"X1"}},
+        {"empty", "", {"X1"}},
+        {"section never closed", "Definition\nP,1,2\n", {"X1"}},
+        {"NUL bytes", QByteArray("Definition\nP,1,\0" "2\n]\n", 20), {"X1"}},
+        {"UTF-16", utf16, {"P"}},
+        {"CR-only", "Definition\rP,1,2\r]\r", {"P"}},
+    };
+    for (const Case& c : cases) {
+        m_api.clearTableAndRegressionData();
+        QString err;
+        QList<QString> names;
+        m_api.getFactorDataNameList(names);
+        for (const QString& n : names)
+            m_api.deleteFactorData(n, err);
+        DoeDesignFactor f;
+        m_api.addFactorData(Continuous, 2, f, err);
+        const bool refused = c.factors == QList<QString>{"X1"};
+        EXPECT_EQ(m_api.loadZelParamDefFile(write("d.txt", c.bytes), false, err), !refused) << c.what;
+        EXPECT_EQ(err, refused ? QStringLiteral("Can't read this file\n") : QString()) << c.what;
+        m_api.getFactorDataNameList(names);
+        EXPECT_EQ(names, c.factors) << c.what;
+    }
+}
