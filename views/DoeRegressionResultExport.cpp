@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QTableWidget>
 #include <qcustomplot.h>
 
@@ -173,7 +174,13 @@ bool DoeRegressionResultDlg::exportReport(const QString& path, QString& err)
         err += QStringLiteral("Fail to write file\n");
         return false;
     }
-    QPdfWriter writer(path);
+    // Written to a temporary file that replaces the target only once the whole report is in it.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        err += QStringLiteral("Fail to write file\n%1: %2\n").arg(path, file.errorString());
+        return false;
+    }
+    QPdfWriter writer(&file);
     writer.setResolution(72);
     writer.setCreator(QStringLiteral("Varistra"));
     writer.setTitle(QString("Regression Result %1").arg(m_responses.value(m_modelIndex)));
@@ -271,12 +278,8 @@ bool DoeRegressionResultDlg::exportReport(const QString& path, QString& err)
         else
             pages.paragraph("Not run yet.");
     }
-    if (!painter.end()) {
-        err += QStringLiteral("Fail to write file\n");
-        return false;
-    }
-    if (QFileInfo(path).size() <= 0) {
-        err += QStringLiteral("Fail to write file\n");
+    if (!painter.end() || file.size() <= 0 || !file.commit()) {
+        err += QStringLiteral("Fail to write file\n%1: %2\n").arg(path, file.errorString());
         return false;
     }
     return true;

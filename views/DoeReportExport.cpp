@@ -10,9 +10,13 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QPdfWriter>
+#include <QSaveFile>
 #include <QTableWidget>
 #include <QTextStream>
 #include <qcustomplot.h>
+
+#include <functional>
 #ifdef VARISTRA_HAVE_SVG
 #include <QSvgGenerator>
 #endif
@@ -88,22 +92,32 @@ QString tableCsv(const QTableWidget* table)
     return out;
 }
 
+namespace {
+
+// Runs write on a temporary file beside path and puts it in place only when write succeeded, so a
+// failed export leaves an earlier file as it was.
+bool writeAtomically(const QString& path, QString& err, const std::function<bool(QIODevice&)>& write)
+{
+    QSaveFile file(path);
+    if (!path.isEmpty() && file.open(QIODevice::WriteOnly) && write(file) && file.commit())
+        return true;
+    file.cancelWriting();
+    err += QStringLiteral("Fail to write file\n%1: %2\n").arg(path, file.errorString());
+    return false;
+}
+
+}  // namespace
+
 bool saveTableCsv(const QTableWidget* table, const QString& path, QString& err)
 {
-    QFile f(path);
-    if (!table || !f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    if (!table) {
         err += QStringLiteral("Fail to write file\n");
         return false;
     }
-    QTextStream out(&f);
-    out.setCodec("UTF-8");
-    out << tableCsv(table);
-    out.flush();
-    if (f.error() != QFileDevice::NoError) {
-        err += QStringLiteral("Fail to write file\n");
-        return false;
-    }
-    return true;
+    return writeAtomically(path, err, [&](QIODevice& out) {
+        const QByteArray bytes = tableCsv(table).toUtf8();
+        return out.write(bytes) == bytes.size();
+    });
 }
 
 bool savePlotImage(QCustomPlot* plot, const QString& path, QString& err)
@@ -115,28 +129,42 @@ bool savePlotImage(QCustomPlot* plot, const QString& path, QString& err)
     const QString suffix = QFileInfo(path).suffix().toLower();
     const int w = std::max(1, plot->width());
     const int h = std::max(1, plot->height());
-    bool ok = false;
-    if (suffix == QLatin1String("pdf")) {
-        ok = plot->savePdf(path, w, h, QCP::epNoCosmetic, QStringLiteral("Varistra"));
-    } else if (suffix == QLatin1String("svg")) {
-#ifdef VARISTRA_HAVE_SVG
-        QSvgGenerator svg;
-        svg.setFileName(path);
-        svg.setSize(QSize(w, h));
-        svg.setViewBox(QRect(0, 0, w, h));
+#ifndef VARISTRA_HAVE_SVG
+    if (suffix == QLatin1String("svg")) {
+        err += QStringLiteral("Fail to write file\n");
+        return false;
+    }
+#endif
+    // Vector output draws the plot through a vectorised painter; anything else is a PNG.
+    auto vector = [&](QPaintDevice& device) {
         QCPPainter painter;
-        if (painter.begin(&svg)) {
-            painter.setMode(QCPPainter::pmVectorized);
-            plot->toPainter(&painter, w, h);
-            ok = painter.end() && QFileInfo(path).size() > 0;
+        if (!painter.begin(&device))
+            return false;
+        painter.setMode(QCPPainter::pmVectorized);
+        painter.setMode(QCPPainter::pmNoCaching);
+        plot->toPainter(&painter, w, h);
+        return painter.end();
+    };
+    return writeAtomically(path, err, [&](QIODevice& out) {
+        if (suffix == QLatin1String("pdf")) {
+            QPdfWriter pdf(&out);
+            pdf.setCreator(QStringLiteral("Varistra"));
+            pdf.setResolution(72);
+            pdf.setPageSize(QPageSize(QSizeF(w, h), QPageSize::Point));
+            pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+            return vector(pdf) && out.size() > 0;
+        }
+#ifdef VARISTRA_HAVE_SVG
+        if (suffix == QLatin1String("svg")) {
+            QSvgGenerator svg;
+            svg.setOutputDevice(&out);
+            svg.setSize(QSize(w, h));
+            svg.setViewBox(QRect(0, 0, w, h));
+            return vector(svg) && out.size() > 0;
         }
 #endif
-    } else {
-        ok = plot->savePng(path, w, h);
-    }
-    if (!ok)
-        err += QStringLiteral("Fail to write file\n");
-    return ok;
+        return plot->toPixmap(w, h).save(&out, "PNG");
+    });
 }
 
 void addPlotActions(QCustomPlot* plot)
