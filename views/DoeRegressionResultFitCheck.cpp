@@ -140,6 +140,7 @@ void DoeRegressionResultDlg::updatePredictionLabel()
         m_predictionLabel = new QLabel(this);
         m_predictionLabel->setObjectName("label_profiler_prediction");
         m_predictionLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        m_predictionLabel->setWordWrap(true);
         QFont f = m_predictionLabel->font();
         f.setPointSizeF(f.pointSizeF() * 1.15);
         m_predictionLabel->setFont(f);
