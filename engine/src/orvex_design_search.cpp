@@ -205,12 +205,31 @@ bool Search::stopNow()
 
 void Search::refresh()
 {
-    Eigen::MatrixXd A = Eigen::MatrixXd::Zero(P_, P_);
-    A.selfadjointView<Eigen::Lower>().rankUpdate(X_.transpose());
-    A.diagonal() += s_.prior;
-    Eigen::LLT<Eigen::MatrixXd> llt(A);
-    V_ = llt.solve(Eigen::MatrixXd::Identity(P_, P_));
-    logdet_ = 2.0 * llt.matrixLLT().diagonal().array().log().sum();
+    A_.setZero(P_, P_);
+    A_.selfadjointView<Eigen::Lower>().rankUpdate(X_.transpose());
+    A_.diagonal() += s_.prior;
+    Eigen::LLT<Eigen::Ref<Eigen::MatrixXd>> llt(A_);
+    const bool ok = llt.info() == Eigen::Success;
+    logdet_ = 2.0 * A_.diagonal().array().log().sum();
+    // V = L^-T L^-1, both factors triangular: a third of the work of solving against the
+    // identity. Column block J of L^-1 is zero above J, and V's lower part in block J only
+    // needs the rows of L^-1 from J on.
+    constexpr int kBlock = 32;
+    L_.setZero(P_, P_);
+    for (int j0 = 0; j0 < P_; j0 += kBlock) {
+        const int w = std::min(kBlock, P_ - j0), m = P_ - j0;
+        L_.block(j0, j0, w, w).setIdentity();
+        A_.block(j0, j0, m, m).triangularView<Eigen::Lower>().solveInPlace(
+            L_.block(j0, j0, m, w));
+    }
+    V_.resize(P_, P_);
+    for (int j0 = 0; j0 < P_; j0 += kBlock) {
+        const int w = std::min(kBlock, P_ - j0), m = P_ - j0;
+        V_.block(j0, j0, m, w).noalias()
+            = L_.block(j0, j0, m, m).transpose().triangularView<Eigen::Upper>()
+            * L_.block(j0, j0, m, w);
+    }
+    V_.triangularView<Eigen::StrictlyUpper>() = V_.transpose();
     if (I()) {
         W_ = V_ * s_.moments * V_;
         trace_ = V_.cwiseProduct(s_.moments).sum();
@@ -218,7 +237,7 @@ void Search::refresh()
     } else {
         score_ = logdet_;
     }
-    if (llt.info() != Eigen::Success || !std::isfinite(score_))
+    if (!ok || !std::isfinite(score_))
         score_ = -kHuge;
 }
 

@@ -89,6 +89,7 @@ private:
     int n_, F_, P_;
     RowMatrix X_;
     Eigen::MatrixXd V_, W_;
+    Eigen::MatrixXd A_, L_;  // refresh's workspace: X'X + prior and its factor, L^-1
     double logdet_ = 0.0, trace_ = 0.0, score_ = 0.0;
     std::vector<double> coords_, cols_;
     double work_ = 0.0;
