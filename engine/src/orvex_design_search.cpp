@@ -335,25 +335,31 @@ bool Search::improveCoordinate(double* coord, int f, bool grid)
         ak_[j] = a;
         gS_[j] = g_[idx_[j]];
     }
+    const Factor& fac = s_.m.factor(f);
+    const bool continuous = fac.kind == FactorKind::Continuous;
     // The criterion's quadratic forms on the touched entries: D(h) = C0 + 2 h'r + h'Q h
-    // (and N(h) with W_) for the touched entries h of a candidate row.
-    formQ(V_, false, Q_, r_, C0_, z_, q_);
+    // (and N(h) with W_) for the touched entries h of a candidate row. A continuous factor
+    // under D-optimality goes straight to the quartic in its coordinate.
+    if (!continuous || I())
+        formQ(V_, false, Q_, r_, C0_, z_, q_);
     if (I())
         formQ(W_, true, QW_, rW_, CW0_, y_, nn_);
     const double current = value(q_, nn_);
     double best = current;
     double bestCoord = coord[f];
-    const Factor& fac = s_.m.factor(f);
-    if (fac.kind == FactorKind::Continuous) {
+    if (continuous) {
         // Touched entries: t v + t^2 w.
         v_.setZero(s);
         w_.setZero(s);
         for (int j = 0; j < s; ++j)
             (T[j].power == 1 ? v_ : w_)[j] = ak_[j];
         double cq[5], cn[5];
-        quartic(Q_, r_, C0_, cq);
-        if (I())
+        if (I()) {
+            quartic(Q_, r_, C0_, cq);
             quartic(QW_, rW_, CW0_, cn);
+        } else {
+            dQuartic(coord[f], cq);
+        }
         auto at = [&](double t) {
             return I() ? evalQuartic(cn, t) / (1.0 + evalQuartic(cq, t)) : evalQuartic(cq, t);
         };
@@ -463,6 +469,47 @@ double Search::form(const Eigen::MatrixXd& Q, const Eigen::VectorXd& r, double C
         v += h_[j] * (2.0 * r[j] + Qh);
     }
     return v;
+}
+
+void Search::dQuartic(double x0, double* c)
+{
+    // The current entries are x0 v + x0^2 w, so Q is needed only through Qv and Qw, with
+    // Q = V_[S, S] + c a_S a_S' (one gather per touched column of V_).
+    const int s = static_cast<int>(idx_.size());
+    double av = 0.0, aw = 0.0, vz = 0.0, wz = 0.0;
+    for (int j = 0; j < s; ++j) {
+        const double aj = a_[idx_[j]], zj = z_[idx_[j]];
+        av += aj * v_[j];
+        aw += aj * w_[j];
+        vz += v_[j] * zj;
+        wz += w_[j] * zj;
+    }
+    double vu = 0.0, vy = 0.0, wy = 0.0;
+    for (int j = 0; j < s; ++j) {
+        const double vj = v_[j], wj = w_[j];
+        if (vj == 0.0 && wj == 0.0)
+            continue;
+        const double* col = V_.data() + static_cast<long>(idx_[j]) * P_;
+        double sv = 0.0, sw = 0.0;
+        for (int l = 0; l < s; ++l) {
+            const double m = col[idx_[l]];
+            sv += m * v_[l];
+            sw += m * w_[l];
+        }
+        const double aj = c_ * a_[idx_[j]];
+        sv += aj * av;  // (Qv)_j
+        sw += aj * aw;  // (Qw)_j
+        vu += vj * sv;
+        vy += vj * sw;
+        wy += wj * sw;
+    }
+    c[1] = 2.0 * (vz - x0 * vu - x0 * x0 * vy);
+    c[2] = 2.0 * (wz - x0 * vy - x0 * x0 * wy) + vu;
+    c[3] = 2.0 * vy;
+    c[4] = wy;
+    // The current row's value is q_: that fixes the constant.
+    c[0] = 0.0;
+    c[0] = q_ - evalQuartic(c, x0);
 }
 
 void Search::quartic(const Eigen::MatrixXd& Q, const Eigen::VectorXd& r, double C0, double* c)

@@ -80,6 +80,10 @@ private:
     // Coefficients in t of C0 + 2 h'r + h'Q h with h = t v + t^2 w.
     void quartic(const Eigen::MatrixXd& Q, const Eigen::VectorXd& r, double C0, double* c);
 
+    // The same coefficients for D-optimality and a continuous coordinate now at x0, from the
+    // touched entries of V_ without forming Q.
+    void dQuartic(double x0, double* c);
+
     // One pass of whole-run exchanges against the grid; true when the criterion rose.
     bool exchangePass(const Grid& grid);
 
