@@ -473,36 +473,44 @@ double Search::form(const Eigen::MatrixXd& Q, const Eigen::VectorXd& r, double C
 
 void Search::dQuartic(double x0, double* c)
 {
-    // The current entries are x0 v + x0^2 w, so Q is needed only through Qv and Qw, with
-    // Q = V_[S, S] + c a_S a_S' (one gather per touched column of V_).
+    // The current entries are x0 v + x0^2 w, so Q = V_[S, S] + c a_S a_S' is needed only
+    // through v'Qv, v'Qw and w'Qw: the nonzero entries of v and w, and V_'s symmetry.
     const int s = static_cast<int>(idx_.size());
+    pv_.clear();
+    pw_.clear();
     double av = 0.0, aw = 0.0, vz = 0.0, wz = 0.0;
     for (int j = 0; j < s; ++j) {
-        const double aj = a_[idx_[j]], zj = z_[idx_[j]];
-        av += aj * v_[j];
-        aw += aj * w_[j];
-        vz += v_[j] * zj;
-        wz += w_[j] * zj;
-    }
-    double vu = 0.0, vy = 0.0, wy = 0.0;
-    for (int j = 0; j < s; ++j) {
-        const double vj = v_[j], wj = w_[j];
-        if (vj == 0.0 && wj == 0.0)
-            continue;
-        const double* col = V_.data() + static_cast<long>(idx_[j]) * P_;
-        double sv = 0.0, sw = 0.0;
-        for (int l = 0; l < s; ++l) {
-            const double m = col[idx_[l]];
-            sv += m * v_[l];
-            sw += m * w_[l];
+        const int p = idx_[j];
+        if (v_[j] != 0.0) {
+            pv_.push_back({p, v_[j]});
+            av += a_[p] * v_[j];
+            vz += z_[p] * v_[j];
         }
-        const double aj = c_ * a_[idx_[j]];
-        sv += aj * av;  // (Qv)_j
-        sw += aj * aw;  // (Qw)_j
-        vu += vj * sv;
-        vy += vj * sw;
-        wy += wj * sw;
+        if (w_[j] != 0.0) {
+            pw_.push_back({p, w_[j]});
+            aw += a_[p] * w_[j];
+            wz += z_[p] * w_[j];
+        }
     }
+    double vVv = 0.0, vVw = 0.0, wVw = 0.0;
+    for (size_t j = 0; j < pv_.size(); ++j) {
+        const double* col = V_.data() + static_cast<long>(pv_[j].first) * P_;
+        double t = 0.0;
+        for (size_t l = 0; l < j; ++l)
+            t += col[pv_[l].first] * pv_[l].second;
+        vVv += pv_[j].second * (col[pv_[j].first] * pv_[j].second + 2.0 * t);
+    }
+    for (const auto& k : pw_) {
+        const double* col = V_.data() + static_cast<long>(k.first) * P_;
+        double tv = 0.0, tw = 0.0;
+        for (const auto& l : pv_)
+            tv += col[l.first] * l.second;
+        for (const auto& l : pw_)
+            tw += col[l.first] * l.second;
+        vVw += k.second * tv;
+        wVw += k.second * tw;
+    }
+    const double vu = vVv + c_ * av * av, vy = vVw + c_ * av * aw, wy = wVw + c_ * aw * aw;
     c[1] = 2.0 * (vz - x0 * vu - x0 * x0 * vy);
     c[2] = 2.0 * (wz - x0 * vy - x0 * x0 * wy) + vu;
     c[3] = 2.0 * vy;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace orvex {
@@ -103,6 +104,7 @@ private:
     double d_ = 0.0, c_ = 1.0, q_ = 0.0, fb_ = 0.0, nn_ = 0.0;
     // Coordinate being improved.
     std::vector<int> idx_;
+    std::vector<std::pair<int, double>> pv_, pw_;  // nonzero entries of v and w
     std::vector<double> ak_, gS_;
     Eigen::VectorXd h_;
     Eigen::MatrixXd Q_, QW_;
