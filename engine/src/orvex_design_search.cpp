@@ -211,25 +211,14 @@ void Search::refresh()
     Eigen::LLT<Eigen::Ref<Eigen::MatrixXd>> llt(A_);
     const bool ok = llt.info() == Eigen::Success;
     logdet_ = 2.0 * A_.diagonal().array().log().sum();
-    // V = L^-T L^-1, both factors triangular: a third of the work of solving against the
-    // identity. Column block J of L^-1 is zero above J, and V's lower part in block J only
-    // needs the rows of L^-1 from J on.
+    // Large models invert through the triangular factor; for small ones its blocked steps
+    // cost more than they save.
     constexpr int kBlock = 32;
-    L_.setZero(P_, P_);
-    for (int j0 = 0; j0 < P_; j0 += kBlock) {
-        const int w = std::min(kBlock, P_ - j0), m = P_ - j0;
-        L_.block(j0, j0, w, w).setIdentity();
-        A_.block(j0, j0, m, m).triangularView<Eigen::Lower>().solveInPlace(
-            L_.block(j0, j0, m, w));
+    if (P_ <= 2 * kBlock) {
+        V_ = llt.solve(Eigen::MatrixXd::Identity(P_, P_));
+    } else {
+        invertFromFactor(kBlock);
     }
-    V_.resize(P_, P_);
-    for (int j0 = 0; j0 < P_; j0 += kBlock) {
-        const int w = std::min(kBlock, P_ - j0), m = P_ - j0;
-        V_.block(j0, j0, m, w).noalias()
-            = L_.block(j0, j0, m, m).transpose().triangularView<Eigen::Upper>()
-            * L_.block(j0, j0, m, w);
-    }
-    V_.triangularView<Eigen::StrictlyUpper>() = V_.transpose();
     if (I()) {
         W_ = V_ * s_.moments * V_;
         trace_ = V_.cwiseProduct(s_.moments).sum();
@@ -239,6 +228,28 @@ void Search::refresh()
     }
     if (!ok || !std::isfinite(score_))
         score_ = -kHuge;
+}
+
+void Search::invertFromFactor(int block)
+{
+    // V = L^-T L^-1, both factors triangular: a third of the work of solving against the
+    // identity. Column block J of L^-1 is zero above J, and V's lower part in block J only
+    // needs the rows of L^-1 from J on.
+    L_.setZero(P_, P_);
+    for (int j0 = 0; j0 < P_; j0 += block) {
+        const int w = std::min(block, P_ - j0), m = P_ - j0;
+        L_.block(j0, j0, w, w).setIdentity();
+        A_.block(j0, j0, m, m).triangularView<Eigen::Lower>().solveInPlace(
+            L_.block(j0, j0, m, w));
+    }
+    V_.resize(P_, P_);
+    for (int j0 = 0; j0 < P_; j0 += block) {
+        const int w = std::min(block, P_ - j0), m = P_ - j0;
+        V_.block(j0, j0, m, w).noalias()
+            = L_.block(j0, j0, m, m).transpose().triangularView<Eigen::Upper>()
+            * L_.block(j0, j0, m, w);
+    }
+    V_.triangularView<Eigen::StrictlyUpper>() = V_.transpose();
 }
 
 void Search::coordinatePasses(bool grid, int maxPasses)

@@ -51,6 +51,8 @@ private:
     void addWork(double w);
     bool stopNow();
     void refresh();
+    // V_ = L^-T L^-1 from the Cholesky factor L in the lower part of A_, in column blocks.
+    void invertFromFactor(int block);
     void coordinatePasses(bool grid, int maxPasses);
 
     // Removes run i from the information: a = V f, d = f'V f, c = 1 / (1 - d), and for
