@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace orvex {
@@ -50,6 +51,8 @@ private:
     void addWork(double w);
     bool stopNow();
     void refresh();
+    // V_ = L^-T L^-1 from the Cholesky factor L in the lower part of A_, in column blocks.
+    void invertFromFactor(int block);
     void coordinatePasses(bool grid, int maxPasses);
 
     // Removes run i from the information: a = V f, d = f'V f, c = 1 / (1 - d), and for
@@ -80,6 +83,10 @@ private:
     // Coefficients in t of C0 + 2 h'r + h'Q h with h = t v + t^2 w.
     void quartic(const Eigen::MatrixXd& Q, const Eigen::VectorXd& r, double C0, double* c);
 
+    // The same coefficients for D-optimality and a continuous coordinate now at x0, from the
+    // touched entries of V_ without forming Q.
+    void dQuartic(double x0, double* c);
+
     // One pass of whole-run exchanges against the grid; true when the criterion rose.
     bool exchangePass(const Grid& grid);
 
@@ -89,6 +96,7 @@ private:
     int n_, F_, P_;
     RowMatrix X_;
     Eigen::MatrixXd V_, W_;
+    Eigen::MatrixXd A_, L_;  // refresh's workspace: X'X + prior and its factor, L^-1
     double logdet_ = 0.0, trace_ = 0.0, score_ = 0.0;
     std::vector<double> coords_, cols_;
     double work_ = 0.0;
@@ -98,6 +106,7 @@ private:
     double d_ = 0.0, c_ = 1.0, q_ = 0.0, fb_ = 0.0, nn_ = 0.0;
     // Coordinate being improved.
     std::vector<int> idx_;
+    std::vector<std::pair<int, double>> pv_, pw_;  // nonzero entries of v and w
     std::vector<double> ak_, gS_;
     Eigen::VectorXd h_;
     Eigen::MatrixXd Q_, QW_;
