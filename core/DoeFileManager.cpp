@@ -472,50 +472,51 @@ bool applyResponseFields(const QVector<QString>& f, DoeCustomDesignManager& mana
 
 }  // namespace
 
-bool DoeFileManager::readFactors(tk::CSVRecordReader& reader, DoeCustomDesignManager& manager,
-                                 QList<int>& skippedLines, QString& err)
+namespace {
+
+// Reads the records after `marker` into a fresh store; when nothing is read, or memory runs out,
+// the store as it was before comes back together with the skipped-line list.
+template <typename Marker, typename Get, typename Set, typename Apply>
+bool readIntoFreshStore(tk::CSVRecordReader& reader, const Marker& marker, Get get, Set set, Apply apply,
+                        QList<int>& skippedLines, QString& err)
 {
-    if (!readMarker(reader, kFactorMarker, err))
+    if (!readMarker(reader, marker, err))
         return false;
-    const DoeFactorStore before = manager.factorStore();
+    const auto before = get();
     const int skippedBefore = skippedLines.size();
-    manager.setFactorStore(DoeFactorStore());
+    set(decltype(before)());
     bool read = false;
     try {
-        read = applyRecords(reader, skippedLines, err,
-                            [&manager](const QVector<QString>& f) { return applyFactorFields(f, manager); });
+        read = applyRecords(reader, skippedLines, err, apply);
     } catch (const std::bad_alloc&) {
-        manager.setFactorStore(before);
+        set(before);
         throw;
     }
     if (read)
         return true;
-    manager.setFactorStore(before);
+    set(before);
     skippedLines.erase(skippedLines.begin() + skippedBefore, skippedLines.end());
     return false;
+}
+
+}  // namespace
+
+bool DoeFileManager::readFactors(tk::CSVRecordReader& reader, DoeCustomDesignManager& manager,
+                                 QList<int>& skippedLines, QString& err)
+{
+    return readIntoFreshStore(
+        reader, kFactorMarker, [&manager] { return manager.factorStore(); },
+        [&manager](const DoeFactorStore& s) { manager.setFactorStore(s); },
+        [&manager](const QVector<QString>& f) { return applyFactorFields(f, manager); }, skippedLines, err);
 }
 
 bool DoeFileManager::readResponses(tk::CSVRecordReader& reader, DoeCustomDesignManager& manager,
                                    QList<int>& skippedLines, QString& err)
 {
-    if (!readMarker(reader, kResponseMarker, err))
-        return false;
-    const DoeResponseStore before = manager.responseStore();
-    const int skippedBefore = skippedLines.size();
-    manager.setResponseStore(DoeResponseStore());
-    bool read = false;
-    try {
-        read = applyRecords(reader, skippedLines, err,
-                            [&manager](const QVector<QString>& f) { return applyResponseFields(f, manager); });
-    } catch (const std::bad_alloc&) {
-        manager.setResponseStore(before);
-        throw;
-    }
-    if (read)
-        return true;
-    manager.setResponseStore(before);
-    skippedLines.erase(skippedLines.begin() + skippedBefore, skippedLines.end());
-    return false;
+    return readIntoFreshStore(
+        reader, kResponseMarker, [&manager] { return manager.responseStore(); },
+        [&manager](const DoeResponseStore& s) { manager.setResponseStore(s); },
+        [&manager](const QVector<QString>& f) { return applyResponseFields(f, manager); }, skippedLines, err);
 }
 
 void DoeFileManager::applyFactorText(const QString& text, DoeCustomDesignManager& manager, QList<int>& skippedLines)
