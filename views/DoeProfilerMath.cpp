@@ -268,12 +268,6 @@ double inSpecRate(const QVector<double>& values, int kind, double lower, double 
     return static_cast<double>(in) / values.size();
 }
 
-}  // namespace profiler
-}  // namespace doeUI
-
-namespace doeUI {
-namespace profiler {
-
 double capabilityIndex(double mean, double sd, int kind, double lower, double upper)
 {
     if (!(sd > 0.0) || !std::isfinite(sd) || !std::isfinite(mean))

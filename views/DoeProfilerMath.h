@@ -57,12 +57,6 @@ PLAN_VIEWS_EXPORT double inSpecRate(const QVector<double>& values, int kind, dou
                                     bool& defined);
 PLAN_VIEWS_EXPORT bool inSpec(double y, int kind, double lower, double upper);
 
-}  // namespace profiler
-}  // namespace doeUI
-
-namespace doeUI {
-namespace profiler {
-
 // Capability index of simulated values against the spec limits: the distance from the mean to
 // the nearer limit in units of three standard deviations (one-sided for one limit). NaN when
 // there is no limit, the limits are invalid (kind 0 or -1) or sd is not positive.

@@ -4,12 +4,12 @@
 #include "DoeMonteCarloResTableDlg.h"
 #include "DoeProfilerMath.h"
 #include "DoeReportExport.h"
+#include "DoeScreenFit.h"
 #include "DoeReportTable.h"
 #include "DoeWheelGuard.h"
 
 #include <QHeaderView>
 #include <QLabel>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -32,18 +32,8 @@ DoeRegressionResultDlg::DoeRegressionResultDlg(DoeBussinessApi* facade, int mode
     m_form->setupUi(this);
     setWindowTitle("Regression Result");
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
-    fitIntoScreen();
-}
-
-// The form's size can exceed small or scaled screens: open at most at 90 % of the available area.
-void DoeRegressionResultDlg::fitIntoScreen()
-{
-    const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    const QRect avail = screen->availableGeometry();
-    const QSize most(avail.width() * 9 / 10, avail.height() * 9 / 10);
-    resize(size().boundedTo(most));
+    // The form's size can exceed small or scaled screens: open at most at 90 % of the available area.
+    boundToAvailableScreen(this, 0.9);
 }
 
 void DoeRegressionResultDlg::showEvent(QShowEvent* event)

@@ -119,7 +119,6 @@ private:
     bool settingFromText(int factor, const QString& text, double& setting) const;
     void followProfilerInMonteCarlo();
     void addSpecLines(QCustomPlot* plot, int kind, double lower, double upper);
-    void fitIntoScreen();
 
     bool m_valid = true;
     bool m_dragging = false;

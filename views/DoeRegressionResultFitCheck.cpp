@@ -1,6 +1,6 @@
 // Report parts that say what the fit means: the response heading, the coded-units note, the
 // lack-of-fit table, the residual plot, the readable current prediction, the Monte Carlo means
-// that follow the profiler, and the spec-limit lines of the histogram.
+// that follow the profiler, and the LSL and USL lines of the histogram.
 #include "DoeRegressionResultDlg.h"
 #include "ui_DoeRegressionResultDlg.h"
 

@@ -167,20 +167,29 @@ bool savePlotImage(QCustomPlot* plot, const QString& path, QString& err)
     });
 }
 
+namespace {
+
+// A context-menu entry of `widget` that calls `slot` of `receiver`.
+void addMenuAction(QWidget* widget, QObject* receiver, const QString& text, const QString& name, const char* slot)
+{
+    auto* action = new QAction(text, widget);
+    action->setObjectName(name);
+    QObject::connect(action, SIGNAL(triggered()), receiver, slot);
+    widget->addAction(action);
+    widget->setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+}  // namespace
+
 void addPlotActions(QCustomPlot* plot)
 {
     if (!plot)
         return;
     auto* actions = new DoeReportExportActions(plot, nullptr, nullptr, plot);
-    auto* save = new QAction(QStringLiteral("Save Image..."), plot);
-    save->setObjectName(QStringLiteral("action_save_image"));
-    auto* copy = new QAction(QStringLiteral("Copy Image"), plot);
-    copy->setObjectName(QStringLiteral("action_copy_image"));
-    QObject::connect(save, SIGNAL(triggered()), actions, SLOT(slotSaveImage()));
-    QObject::connect(copy, SIGNAL(triggered()), actions, SLOT(slotCopyImage()));
-    plot->addAction(save);
-    plot->addAction(copy);
-    plot->setContextMenuPolicy(Qt::ActionsContextMenu);
+    addMenuAction(plot, actions, QStringLiteral("Save Image..."), QStringLiteral("action_save_image"),
+                  SLOT(slotSaveImage()));
+    addMenuAction(plot, actions, QStringLiteral("Copy Image"), QStringLiteral("action_copy_image"),
+                  SLOT(slotCopyImage()));
 }
 
 void addTableActions(QTableWidget* table)
@@ -188,15 +197,9 @@ void addTableActions(QTableWidget* table)
     if (!table)
         return;
     auto* actions = new DoeReportExportActions(nullptr, table, nullptr, table);
-    auto* copy = new QAction(QStringLiteral("Copy"), table);
-    copy->setObjectName(QStringLiteral("action_copy_table"));
-    auto* csv = new QAction(QStringLiteral("Export CSV..."), table);
-    csv->setObjectName(QStringLiteral("action_export_csv"));
-    QObject::connect(copy, SIGNAL(triggered()), actions, SLOT(slotCopyTable()));
-    QObject::connect(csv, SIGNAL(triggered()), actions, SLOT(slotExportCsv()));
-    table->addAction(copy);
-    table->addAction(csv);
-    table->setContextMenuPolicy(Qt::ActionsContextMenu);
+    addMenuAction(table, actions, QStringLiteral("Copy"), QStringLiteral("action_copy_table"), SLOT(slotCopyTable()));
+    addMenuAction(table, actions, QStringLiteral("Export CSV..."), QStringLiteral("action_export_csv"),
+                  SLOT(slotExportCsv()));
 }
 
 }  // namespace reportexport

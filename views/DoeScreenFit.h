@@ -11,4 +11,7 @@ namespace doeUI {
 // inside that area, when it is shown.
 PLAN_VIEWS_EXPORT void fitToAvailableScreen(QWidget* window, double share = 0.9);
 
+// Only shrinks the window's size to that share; its minimum size stays as its layout makes it.
+PLAN_VIEWS_EXPORT void boundToAvailableScreen(QWidget* window, double share = 0.9);
+
 }  // namespace doeUI
