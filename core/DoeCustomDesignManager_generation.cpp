@@ -13,6 +13,23 @@ namespace {
 
 constexpr int kDefaultSlot = -1;
 constexpr int kModelKind = 2;
+constexpr int kMaxDesignRuns = 1000000;  // the engine makes no design beyond this
+
+// Refuses a search that would need more than half of this machine's memory, before it starts:
+// an out-of-memory failure halfway would take the whole application down or stall it swapping.
+bool checkSearchMemory(doeFunc::DoeFunctionManager* engine, int runs, QString& err)
+{
+    const double needed = engine->designSearchMemory(runs, kDefaultSlot);
+    const double machine = doeFunc::DoeFunctionManager::physicalMemory();
+    if (needed < 0.0 || machine <= 0.0 || needed <= 0.5 * machine)
+        return true;
+    const double gib = 1024.0 * 1024.0 * 1024.0;
+    err += QStringLiteral("The design search needs about %1 GiB of memory; "
+                          "this machine has %2 GiB\n")
+               .arg(needed / gib, 0, 'f', 1)
+               .arg(machine / gib, 0, 'f', 1);
+    return false;
+}
 
 }  // namespace
 
@@ -151,6 +168,12 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
         return false;
     }
     const int runs = m_making.userSpecified ? m_making.userSpecifiedRuns : m_making.minimumRuns;
+    if (runs > kMaxDesignRuns) {
+        err += QStringLiteral("The design search takes at most %1 runs\n").arg(kMaxDesignRuns);
+        return false;
+    }
+    if (!checkSearchMemory(engine, runs, err))
+        return false;
     engine->generateDoeTable(runs, kDefaultSlot);
     const int rowsToRead = runs > 0 ? runs : 1;
 

@@ -36,6 +36,7 @@ struct EngineTable {
     OrvexSetCriterionFn setCriterion = nullptr;
     OrvexGenerateProgressFn generateProgress = nullptr;
     OrvexGenerateCancelFn generateCancel = nullptr;
+    OrvexGenerateMemoryFn generateMemory = nullptr;
 };
 
 extern EngineTable g_engine;

@@ -9,6 +9,12 @@
 #include <cmath>
 #include <limits>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace doeFunc {
 
 namespace detail {
@@ -105,6 +111,7 @@ bool DoeFunctionManager::initDynamic()
     g_engine.setCriterion = resolveAs<OrvexSetCriterionFn>(lib, "setcriterion");
     g_engine.generateProgress = resolveAs<OrvexGenerateProgressFn>(lib, "generateprogress");
     g_engine.generateCancel = resolveAs<OrvexGenerateCancelFn>(lib, "generatecancel");
+    g_engine.generateMemory = resolveAs<OrvexGenerateMemoryFn>(lib, "generatememory");
     return true;
 }
 
@@ -162,6 +169,7 @@ bool DoeFunctionManager::createDoeObj()
     _releaseHandle(m_defaultModel);
     m_defaultModel.handle = g_engine.createObj();
     m_defaultModel.runCount = -1;
+    m_defaultModel.searchPending = false;
     m_cancelRequested = false;
     return m_defaultModel.handle != nullptr;
 }
@@ -205,14 +213,55 @@ void DoeFunctionManager::generateDoeTable(int runs, int slot)
     StruDoeRegressionModel* model = _getCurModelByIndex(slot);
     if (!g_engine.generate || !model->handle)
         return;
-    // Progress and cancel reach the search through this handle while it runs. A cancel asked for
-    // before the search starts skips it (the engine would clear the request on starting).
+    if (model != &m_defaultModel) {
+        // Regression slots overwrite every run; a cancelled design search has no say here.
+        g_engine.generate(model->handle, runs);
+        model->runCount = runs;
+        return;
+    }
+    // Progress and cancel reach the search through this handle while it runs, in generate or in
+    // the first read after it. A cancel asked for before generate skips it.
     if (m_cancelRequested.load() && g_engine.generateCancel)
         return;
-    m_generating.store(model->handle);
-    g_engine.generate(model->handle, runs);
-    m_generating.store(nullptr);
+    _runSearch(model->handle, [&]() { g_engine.generate(model->handle, runs); });
     model->runCount = runs;
+    model->searchPending = true;
+}
+
+template <class Fn>
+void DoeFunctionManager::_runSearch(void* handle, Fn&& fn)
+{
+    // Either the canceller sees the handle or this thread sees its request (both atomics are
+    // sequentially consistent), so a cancel asked for just before the search starts still stops it.
+    m_generating.store(handle);
+    if (m_cancelRequested.load() && g_engine.generateCancel)
+        g_engine.generateCancel(handle);
+    fn();
+    m_generating.store(nullptr);
+}
+
+double DoeFunctionManager::designSearchMemory(int runs, int slot)
+{
+    StruDoeRegressionModel* model = _getCurModelByIndex(slot);
+    if (!g_engine.generateMemory || !model->handle)
+        return -1.0;
+    const double bytes = g_engine.generateMemory(model->handle, runs);
+    return std::isfinite(bytes) && bytes >= 0.0 ? bytes : -1.0;
+}
+
+double DoeFunctionManager::physicalMemory()
+{
+#if defined(_WIN32)
+    MEMORYSTATUSEX status;
+    status.dwLength = sizeof(status);
+    return GlobalMemoryStatusEx(&status) ? static_cast<double>(status.ullTotalPhys) : -1.0;
+#else
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0)
+        return -1.0;
+    return static_cast<double>(pages) * static_cast<double>(pageSize);
+#endif
 }
 
 bool DoeFunctionManager::hasDesignModelExports() const
@@ -339,6 +388,13 @@ double* DoeFunctionManager::getVFactorByLineIdx(int row, int slot)
     StruDoeRegressionModel* model = _getCurModelByIndex(slot);
     if (!g_engine.vfactor || !model->handle)
         return nullptr;
+    // The engine searches on the first read after generate: progress and cancel reach it there.
+    if (model->searchPending) {
+        model->searchPending = false;
+        double* values = nullptr;
+        _runSearch(model->handle, [&]() { values = g_engine.vfactor(model->handle, row); });
+        return values;
+    }
     return g_engine.vfactor(model->handle, row);
 }
 

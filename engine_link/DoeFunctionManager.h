@@ -55,6 +55,7 @@ struct PLAN_ENGINE_LINK_EXPORT StruDoeRegressionModel {
     double runProbF = 0.0;
 
     int addedFactorCount = 0;  // factors handed to the engine object, for sizing its value arrays
+    bool searchPending = false;  // generated, not read yet: the engine may search on the first read
 };
 
 class PLAN_ENGINE_LINK_EXPORT DoeFunctionManager {
@@ -88,6 +89,10 @@ public:
     void cancelGenerate();
     // Whether a cancel was asked for during the latest search.
     bool generateCancelled() const;
+    // Bytes the engine's search for `runs` rows would need; -1 when the engine cannot tell.
+    double designSearchMemory(int runs, int slot);
+    // Physical memory of this machine in bytes; -1 when unknown.
+    static double physicalMemory();
 
     // factors, responses and runs
     void addContinuousFactor(const QString& name, double low, double high, int slot);
@@ -144,6 +149,9 @@ private:
     bool _forwardStep(StruDoeRegressionModel& model, double pEnter);
     double _stepPValue(StruDoeRegressionModel& model, int term);
     int _engineFactorCount(const StruDoeRegressionModel& model) const;
+    // Runs fn with the handle marked as the running search, so progress and cancel reach it.
+    template <class Fn>
+    void _runSearch(void* handle, Fn&& fn);
 
     QLibrary* m_library = nullptr;
     StruDoeRegressionModel m_defaultModel;

@@ -1,10 +1,12 @@
 #include "DoeBusyRun.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QEventLoop>
 #include <QFutureWatcher>
 #include <QProgressDialog>
 #include <QTimer>
+#include <QWindow>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace doeUI {
@@ -13,6 +15,20 @@ namespace {
 
 constexpr int kShowAfterMs = 400;
 constexpr int kSteps = 1000;
+
+// The window an input or close event is aimed at: platform input arrives at the QWindow first,
+// then at the widget under it.
+QObject* targetWindow(QObject* watched)
+{
+    if (watched->isWidgetType())
+        return static_cast<QWidget*>(watched)->window();
+    if (auto* window = qobject_cast<QWindow*>(watched)) {
+        while (window->parent())
+            window = window->parent();
+        return window;
+    }
+    return nullptr;
+}
 
 // Drops user input meant for any window but the busy dialog while the work runs.
 class InputGate : public QObject
@@ -33,19 +49,77 @@ protected:
         case QEvent::Wheel:
         case QEvent::Shortcut:
         case QEvent::ShortcutOverride:
-        case QEvent::TouchBegin: {
-            auto* widget = qobject_cast<QWidget*>(watched);
-            return !(widget && m_allowed->isVisible() && widget->window() == m_allowed);
-        }
+        case QEvent::TouchBegin:
+            return !(m_allowed->isVisible() && isAllowed(watched));
         case QEvent::Close:
-            return watched != m_allowed && watched->isWidgetType() && static_cast<QWidget*>(watched)->isWindow();
+            // Other windows stay open; the busy dialog's own close box means Cancel.
+            return !isAllowed(watched) && isWindow(watched);
         default:
             return false;
         }
     }
 
 private:
+    static bool isWindow(QObject* watched)
+    {
+        if (watched->isWidgetType())
+            return static_cast<QWidget*>(watched)->isWindow();
+        return qobject_cast<QWindow*>(watched) != nullptr;
+    }
+
+    bool isAllowed(QObject* watched) const
+    {
+        QObject* target = targetWindow(watched);
+        return target && (target == m_allowed || target == m_allowed->windowHandle());
+    }
+
     QWidget* m_allowed;
+};
+
+// A busy dialog whose close box and Escape mean Cancel: it stays up, saying it is stopping,
+// until the work has ended, and without a Cancel button they do nothing.
+class BusyDialog : public QProgressDialog
+{
+public:
+    BusyDialog(const QString& label, bool cancellable, QWidget* parent)
+        : QProgressDialog(label, cancellable ? QObject::tr("Cancel") : QString(), 0, 0, parent),
+          m_cancellable(cancellable)
+    {
+        if (!cancellable)
+            setCancelButton(nullptr);
+    }
+
+    // Lets the dialog go when the work has ended.
+    void finish()
+    {
+        m_finished = true;
+        reset();
+        hide();
+    }
+
+    void reject() override
+    {
+        if (m_finished)
+            QProgressDialog::reject();
+        else if (m_cancellable)
+            emit canceled();
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (m_finished) {
+            QProgressDialog::closeEvent(event);
+            return;
+        }
+        event->ignore();
+        if (m_cancellable)
+            emit canceled();
+    }
+
+private:
+    bool m_cancellable;
+    bool m_finished = false;
 };
 
 }  // namespace
@@ -70,13 +144,11 @@ void runWithBusyDialog(QWidget* parent, const QString& label, const std::functio
 bool runWithProgressDialog(QWidget* parent, const QString& label, const std::function<void()>& work,
                            const std::function<double()>& progress, const std::function<void()>& cancel)
 {
-    QProgressDialog dialog(label, cancel ? QObject::tr("Cancel") : QString(), 0, 0, parent);
+    BusyDialog dialog(label, static_cast<bool>(cancel), parent);
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
     dialog.setMinimumDuration(kShowAfterMs);
-    if (!cancel)
-        dialog.setCancelButton(nullptr);
     QTimer::singleShot(kShowAfterMs, &dialog, SLOT(show()));
     InputGate gate(&dialog);
 
@@ -111,7 +183,7 @@ bool runWithProgressDialog(QWidget* parent, const QString& label, const std::fun
         tick.stop();
     }
     watcher.waitForFinished();
-    dialog.reset();
+    dialog.finish();
     return cancelled;
 }
 

@@ -74,9 +74,14 @@ ORVEX_API double  generateprogress(void* h);
  * generate then keeps the best design of the starts that finished, or leaves no runs when none
  * finished. generate clears the request when it starts. */
 ORVEX_API void    generatecancel(void* h);
+/* Bytes of memory a generate of runs rows (below 1 taken as 1) would need at most for its search,
+ * whatever the current runs; NaN for an unknown handle or without a model. */
+ORVEX_API double  generatememory(void* h, int runs);
 /* One double per factor of row `row` (continuous in its units, levels as 0-based indices). The
  * array belongs to the engine and stays valid until generate, createmodel, an add or release.
- * Null for an unknown handle or a row outside 0 .. runs - 1. */
+ * Null for an unknown handle or a row outside 0 .. runs - 1, and for every row after a search
+ * that failed (memory ran out) or was cancelled before a start finished, until the next
+ * generate. */
 ORVEX_API double* Vfactor(void* h, int row);
 /* Overwrites a row with one double per factor. Nothing for a null array or a row out of range.
  * Non-finite values and level indices outside the levels are stored; such rows are left out of
@@ -184,6 +189,7 @@ typedef int     (*OrvexSetModelTermsFn)(void*, int, const int*, const int*);
 typedef int     (*OrvexSetCriterionFn)(void*, int);
 typedef double  (*OrvexGenerateProgressFn)(void*);
 typedef void    (*OrvexGenerateCancelFn)(void*);
+typedef double  (*OrvexGenerateMemoryFn)(void*, int);
 
 #ifdef __cplusplus
 }

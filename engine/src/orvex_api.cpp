@@ -203,6 +203,13 @@ void generatecancel(void* h)
     withEngine(h, [&](Engine& e) { e.cancel(); });
 }
 
+double generatememory(void* h, int runs)
+{
+    double result = kNaN;
+    withEngine(h, [&](Engine& e) { result = e.searchMemory(runs); });
+    return result;
+}
+
 double* Vfactor(void* h, int row)
 {
     double* result = nullptr;

@@ -60,6 +60,17 @@ void runThreads(int threads, Fn fn)
         std::rethrow_exception(failure);
 }
 
+constexpr int kMinStarts = 8, kMaxStarts = 300;
+constexpr long kGridCells = 2000000;  // largest candidate grid, in parameter cells
+constexpr int kMaxThreads = 16;
+
+int searchThreads(const DesignSearchOptions& options)
+{
+    const int threads = options.threads > 0 ? options.threads
+                                            : static_cast<int>(std::thread::hardware_concurrency());
+    return std::max(1, std::min(threads, kMaxThreads));
+}
+
 struct StartResult {
     bool done = false;
     double score = 0.0;
@@ -119,14 +130,11 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
 {
     // Without a fixed count, starts continue until the operation budget is spent (at least
     // kMinStarts, at most kMaxStarts).
-    constexpr int kMinStarts = 8, kMaxStarts = 300;
     constexpr double kWorkBudget = 3.5e8;
-    const Grid grid = buildGrid(sp, 2000000);
+    const Grid grid = buildGrid(sp, kGridCells);
     const bool budgeted = options.starts <= 0;
     const int maxStarts = budgeted ? kMaxStarts : options.starts;
-    int threads = options.threads > 0 ? options.threads
-                                      : static_cast<int>(std::thread::hardware_concurrency());
-    threads = std::max(1, std::min(threads, 16));
+    const int threads = searchThreads(options);
     std::atomic<bool>* cancel = options.cancel;
     auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
 
@@ -234,6 +242,23 @@ std::vector<double> searchDesign(const Model& model, const DesignTerms& terms, i
         return {};
     const Space space(model, terms, options);
     return runSearch(space, n, seed, options);
+}
+
+double searchMemory(int parameters, int factors, int n, const DesignSearchOptions& options)
+{
+    if (parameters <= 0 || factors <= 0 || n <= 0)
+        return 0.0;
+    const double P = parameters, F = factors, runs = n;
+    const int threads = searchThreads(options);
+    const int starts = options.starts > 0 ? options.starts : kMinStarts;
+    // Per thread: the model matrix and coordinates of one start, and its P x P inverses and
+    // workspaces. Kept: the finished starts and the polished ones, the engine's own runs and
+    // the copies handed back. Candidates: the grid's rows and coordinates.
+    const double perThread = runs * (P + F) + 8.0 * P * P;
+    const double kept = (std::min(starts, kMaxStarts) + threads + std::max(1, options.polished) + 4)
+        * runs * F;
+    const double grid = static_cast<double>(kGridCells) * (1.0 + F / P);
+    return 8.0 * (threads * perThread + kept + grid);
 }
 
 std::vector<double> centreDesign(const Model& model, int n)

@@ -54,6 +54,11 @@ std::vector<double> searchDesign(const Model& model, const DesignTerms& terms, i
                                  std::uint64_t seed,
                                  const DesignSearchOptions& options = DesignSearchOptions());
 
+// Bytes a search of n runs for `parameters` parameters and `factors` factors needs at most
+// (model matrices of every thread, the starts kept, the candidate grid); 0 for an empty design.
+double searchMemory(int parameters, int factors, int n,
+                    const DesignSearchOptions& options = DesignSearchOptions());
+
 // Runs at the centre of the region (first level of level factors): a cheap placeholder for runs
 // the caller is about to overwrite.
 std::vector<double> centreDesign(const Model& model, int n);

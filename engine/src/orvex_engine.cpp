@@ -90,6 +90,15 @@ void Engine::generate(int runs)
     pending_ = true;
 }
 
+double Engine::searchMemory(int runs) const
+{
+    if (!model_.isBuilt())
+        return kNaN;
+    const int P = designTerms_.params.empty() ? model_.paramCount()
+                                              : static_cast<int>(designTerms_.params.size());
+    return orvex::searchMemory(P, model_.factorCount(), std::max(runs, 1));
+}
+
 void Engine::resolvePending()
 {
     if (!pending_)
@@ -99,17 +108,25 @@ void Engine::resolvePending()
     options.criterion = criterion_ == 1 ? Criterion::I : Criterion::D;
     options.progress = &progress_;
     options.cancel = &cancel_;
-    std::vector<double> design = designTerms_.params.empty()
-        ? searchDesign(model_, runCount_, designSeed_, options)
-        : searchDesign(model_, designTerms_, runCount_, designSeed_, options);
+    std::vector<double> design;
+    try {
+        if (search_)
+            design = search_(options);
+        else
+            design = designTerms_.params.empty()
+                ? searchDesign(model_, runCount_, designSeed_, options)
+                : searchDesign(model_, designTerms_, runCount_, designSeed_, options);
+    } catch (...) {
+        design.clear();  // out of memory, or a worker failed: no design, never the placeholder
+    }
     progress_.store(1.0);
     if (design.size() == runs_.size()) {
         runs_.swap(design);
     } else {
-        // Stopped before a single start finished: no design.
+        // Stopped before a single start finished, or failed: no design until the next generate.
         runCount_ = 0;
-        runs_.clear();
-        responses_.clear();
+        std::vector<double>().swap(runs_);
+        std::vector<double>().swap(responses_);
     }
 }
 

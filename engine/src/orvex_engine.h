@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ public:
     bool setCriterion(int criterion);
     int createModel(int kind);
     void generate(int runs);
+    // Bytes the design search for `runs` rows would need; NaN without a model.
+    double searchMemory(int runs) const;
+    // Replaces the design search (tests make it fail with it); an empty function restores it.
+    using SearchFn = std::function<std::vector<double>(const DesignSearchOptions&)>;
+    void setSearch(SearchFn fn) { search_ = std::move(fn); }
     // Thread-safe: fraction of the design search done, and a request to stop it.
     double progress() const { return progress_.load(); }
     void cancel() { cancel_.store(true); }
@@ -68,6 +74,7 @@ private:
     Model model_;
     int runCount_ = 0;
     bool pending_ = false;      // design requested but not optimised yet
+    SearchFn search_;
     std::uint64_t designSeed_ = 0;
     std::vector<double> runs_;
     std::vector<double> responses_;
