@@ -299,4 +299,9 @@ FAKE_API void generatecancel(void*)
     ++g_search.cancelCalls;
 }
 
+FAKE_API double generatememory(void*, int runs)
+{
+    return g_search.bytesPerRun * runs;
+}
+
 #endif

@@ -55,8 +55,10 @@ struct FakeSearchState {
     std::atomic<bool> generating{false};
     std::atomic<int> cancelCalls{0};
     std::atomic<bool> keepRunsOnCancel{true};
+    std::atomic<double> bytesPerRun{0.0};  // what generatememory reports
     void reset()
     {
+        bytesPerRun = 0.0;
         block = false;
         generating = false;
         cancelCalls = 0;
