@@ -17,15 +17,17 @@ constexpr int kShowAfterMs = 400;
 constexpr int kSteps = 1000;
 
 // The window an input or close event is aimed at: platform input arrives at the QWindow first,
-// then at the widget under it.
+// then at the widget under it; a shortcut's event goes to the shortcut, a child of its widget.
 QObject* targetWindow(QObject* watched)
 {
-    if (watched->isWidgetType())
-        return static_cast<QWidget*>(watched)->window();
-    if (auto* window = qobject_cast<QWindow*>(watched)) {
-        while (window->parent())
-            window = window->parent();
-        return window;
+    for (QObject* o = watched; o; o = o->parent()) {
+        if (o->isWidgetType())
+            return static_cast<QWidget*>(o)->window();
+        if (auto* window = qobject_cast<QWindow*>(o)) {
+            while (window->parent())
+                window = window->parent();
+            return window;
+        }
     }
     return nullptr;
 }
