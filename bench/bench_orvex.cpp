@@ -1,7 +1,7 @@
 // bench-links: orvex_objs
 // Engine figures: design D-efficiency and time per case (against a Fedorov exchange over the
 // 3-level grid where that is affordable), one stepwise step with all its parameter statistics,
-// and prediction throughput.
+// prediction throughput, and how soon a cancelled search returns.
 #include "orvex.h"
 #include "orvex_design.h"
 #include "orvex_model.h"
@@ -9,12 +9,15 @@
 #include <Eigen/Cholesky>
 #include <Eigen/Core>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -281,12 +284,58 @@ void fitTiming()
     ReleaseDOEObj(h);
 }
 
+// Time from a cancel to the search returning, for 24 continuous factors with the full quadratic
+// (p = 325) and 400 runs, cancelled after `after` seconds of searching; and the memory the engine
+// says such searches need.
+void cancelTiming(double after)
+{
+    const int F = 24, n = 400, repeats = 5;
+    std::vector<double> latency;
+    int kept = 0;
+    for (int k = 0; k < repeats; ++k) {
+        void* h = CreateDOEObj();
+        for (int i = 0; i < F; ++i)
+            add1(h, "X", -1.0, 1.0);
+        createmodel(h, 2);
+        seed(h, static_cast<unsigned long>(k + 1));
+        generate(h, n);
+        std::atomic<bool> done{false};
+        Clock::time_point end;
+        std::thread reader([&] {
+            kept += Vfactor(h, 0) != nullptr;
+            end = Clock::now();
+            done = true;
+        });
+        const auto start = Clock::now();
+        while (!done && seconds(start, Clock::now()) < after)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const auto asked = Clock::now();
+        generatecancel(h);
+        reader.join();
+        latency.push_back(seconds(asked, end));
+        ReleaseDOEObj(h);
+    }
+    std::sort(latency.begin(), latency.end());
+    std::printf("\ncancel after %.1f s, %d factors, p = 325, n = %d, %d repeats: median %.1f ms, "
+                "max %.1f ms (%d kept a design)\n",
+                after, F, n, repeats, 1e3 * latency[repeats / 2], 1e3 * latency.back(), kept);
+    void* h = CreateDOEObj();
+    for (int i = 0; i < F; ++i)
+        add1(h, "X", -1.0, 1.0);
+    createmodel(h, 2);
+    for (int runs : {400, 100000, 1000000})
+        std::printf("memory estimate, %d factors, p = 325, n = %d: %.3f GiB\n", F, runs,
+                    generatememory(h, runs) / (1024.0 * 1024.0 * 1024.0));
+    ReleaseDOEObj(h);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     // --no-fedorov skips the grid reference; --starts N fixes the number of random starts;
-    // --only K keeps the cases with K continuous factors and skips the fit figures.
+    // --only K keeps the cases with K continuous factors and skips the fit figures;
+    // --cancel-only prints the cancel latency and memory figures alone.
     bool fed = true;
     int starts = 0, only = -1;
     for (int i = 1; i < argc; ++i) {
@@ -297,9 +346,15 @@ int main(int argc, char** argv)
             starts = std::atoi(argv[++i]);
         else if (a == "--only" && i + 1 < argc)
             only = std::atoi(argv[++i]);
+        else if (a == "--cancel-only") {
+            cancelTiming(1.0);
+            return 0;
+        }
     }
     designTable(fed, starts, only);
-    if (only < 0)
+    if (only < 0) {
         fitTiming();
+        cancelTiming(1.0);
+    }
     return 0;
 }
