@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 #include <QSet>
 
 #include <cerrno>
@@ -21,6 +20,7 @@
 #include "CSVHelper.h"
 #include "DoeCommon.h"
 #include "DoeCustomDesignManager.h"
+#include "DoeDurableFile.h"
 #include "DoeFileText.h"
 #include "DoeTableManager.h"
 
@@ -74,28 +74,18 @@ bool openForRead(const QString& path, QFile& file, QString& err)
 
 bool writeFile(const QString& path, const QString& text, QString& err)
 {
-    QSaveFile file(path);
-    // The system's own reason: for a full disk the device only says "Unknown error".
-    auto fail = [&](const QString& first) {
-        const int code = errno;
-        err += first + reasonLine(path, code != 0 ? qt_error_string(code) : file.errorString());
+    QString reason;
+    switch (DoeDurableFile::write(path, text.toUtf8(), reason)) {
+    case DoeDurableFile::Written:
+        return true;
+    case DoeDurableFile::NotOpened:
+        err += QStringLiteral("Fail to open file\n") + reason + QLatin1Char('\n');
         return false;
-    };
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        return fail(QStringLiteral("Fail to open file\n"));
-    const QByteArray bytes = text.toUtf8();
-    errno = 0;
-    if (file.write(bytes) != bytes.size()) {
-        fail(QStringLiteral("Fail to write file\n"));
-        file.cancelWriting();
-        return false;
+    case DoeDurableFile::NotWritten:
+        break;
     }
-    // commit() flushes, syncs and renames over the target; on failure the temporary file goes.
-    errno = 0;
-    if (!file.commit())
-        return fail(QStringLiteral("Fail to write file\n"));
-    return true;
+    err += QStringLiteral("Fail to write file\n") + reason + QLatin1Char('\n');
+    return false;
 }
 
 void appendRecord(QString& out, const QVector<QString>& fields, const QString& prefix)

@@ -3,6 +3,7 @@
 #include "DoeRegressionResultDlg.h"
 #include "ui_DoeRegressionResultDlg.h"
 
+#include "DoeDurableFile.h"
 #include "DoeSensitivityWidget.h"
 
 #include <QFileInfo>
@@ -10,7 +11,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QPdfWriter>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QTableWidget>
 #include <qcustomplot.h>
 
@@ -170,16 +171,14 @@ bool DoeRegressionResultDlg::exportReport(const QString& path, QString& err)
         err += QStringLiteral("No report to save\n");
         return false;
     }
-    if (path.isEmpty() || (QFileInfo::exists(path) && !QFileInfo(path).isWritable())) {
+    if (path.isEmpty()) {
         err += QStringLiteral("Fail to write file\n");
         return false;
     }
-    // Written to a temporary file that replaces the target only once the whole report is in it.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        err += QStringLiteral("Fail to write file\n%1: %2\n").arg(path, file.errorString());
-        return false;
-    }
+    // Rendered into memory, then put in place in one durable step once the whole report is there.
+    QByteArray bytes;
+    QBuffer file(&bytes);
+    file.open(QIODevice::WriteOnly);
     QPdfWriter writer(&file);
     writer.setResolution(72);
     writer.setCreator(QStringLiteral("Varistra"));
@@ -278,11 +277,12 @@ bool DoeRegressionResultDlg::exportReport(const QString& path, QString& err)
         else
             pages.paragraph("Not run yet.");
     }
-    if (!painter.end() || file.size() <= 0 || !file.commit()) {
-        err += QStringLiteral("Fail to write file\n%1: %2\n").arg(path, file.errorString());
-        return false;
-    }
-    return true;
+    QString reason = QStringLiteral("%1: %2").arg(path, QStringLiteral("Could not render the report"));
+    if (painter.end() && !bytes.isEmpty()
+        && doeBussiness::DoeDurableFile::write(path, bytes, reason) == doeBussiness::DoeDurableFile::Written)
+        return true;
+    err += QStringLiteral("Fail to write file\n%1\n").arg(reason);
+    return false;
 }
 
 }  // namespace doeUI

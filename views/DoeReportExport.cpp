@@ -1,9 +1,11 @@
 #include "DoeReportExport.h"
 
 #include "Custom_QFileDialog.h"
+#include "DoeDurableFile.h"
 #include "DoeRegressionResultDlg.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
@@ -11,7 +13,6 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QTableWidget>
 #include <QTextStream>
 #include <qcustomplot.h>
@@ -94,15 +95,21 @@ QString tableCsv(const QTableWidget* table)
 
 namespace {
 
-// Runs write on a temporary file beside path and puts it in place only when write succeeded, so a
-// failed export leaves an earlier file as it was.
-bool writeAtomically(const QString& path, QString& err, const std::function<bool(QIODevice&)>& write)
+// Renders the file into memory with `render`, then puts the bytes in place in one durable step, so a
+// failed export (full disk, pipe or folder at the path) reports why and leaves an earlier file whole.
+bool writeRendered(const QString& path, QString& err, const std::function<bool(QIODevice&)>& render)
 {
-    QSaveFile file(path);
-    if (!path.isEmpty() && file.open(QIODevice::WriteOnly) && write(file) && file.commit())
-        return true;
-    file.cancelWriting();
-    err += QStringLiteral("Fail to write file\n%1: %2\n").arg(path, file.errorString());
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QString reason;
+    if (!buffer.open(QIODevice::WriteOnly) || !render(buffer) || bytes.isEmpty()) {
+        reason = QStringLiteral("%1: %2").arg(path, QStringLiteral("Could not render the file"));
+    } else {
+        buffer.close();
+        if (doeBussiness::DoeDurableFile::write(path, bytes, reason) == doeBussiness::DoeDurableFile::Written)
+            return true;
+    }
+    err += QStringLiteral("Fail to write file\n%1\n").arg(reason);
     return false;
 }
 
@@ -114,10 +121,12 @@ bool saveTableCsv(const QTableWidget* table, const QString& path, QString& err)
         err += QStringLiteral("Fail to write file\n");
         return false;
     }
-    return writeAtomically(path, err, [&](QIODevice& out) {
-        const QByteArray bytes = tableCsv(table).toUtf8();
-        return out.write(bytes) == bytes.size();
-    });
+    QString reason;
+    if (doeBussiness::DoeDurableFile::write(path, tableCsv(table).toUtf8(), reason)
+        == doeBussiness::DoeDurableFile::Written)
+        return true;
+    err += QStringLiteral("Fail to write file\n%1\n").arg(reason);
+    return false;
 }
 
 bool savePlotImage(QCustomPlot* plot, const QString& path, QString& err)
@@ -145,7 +154,7 @@ bool savePlotImage(QCustomPlot* plot, const QString& path, QString& err)
         plot->toPainter(&painter, w, h);
         return painter.end();
     };
-    return writeAtomically(path, err, [&](QIODevice& out) {
+    return writeRendered(path, err, [&](QIODevice& out) {
         if (suffix == QLatin1String("pdf")) {
             QPdfWriter pdf(&out);
             pdf.setCreator(QStringLiteral("Varistra"));

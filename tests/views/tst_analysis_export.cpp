@@ -1,6 +1,7 @@
 // The report's ways out (PDF, images, clipboard, CSV) and the views that explain the fit:
 // level texts in the profiler, lack of fit and residuals, Monte Carlo around the profiler's
 // settings with spec lines, and wheel scrolling over value controls.
+#include "DoeDurableFile.h"
 #include "DoeMonteCarloEditWidget.h"
 #include "DoeProfilerMath.h"
 #include "DoeRegressionResultDlg.h"
@@ -27,6 +28,7 @@
 #include <QTest>
 #include <QtTest/qtestspontaneevent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <qcustomplot.h>
 
 using namespace doeUI;
@@ -187,6 +189,98 @@ TEST_F(ReportOut, EveryPlotSavesPngSvgPdfAndCopies)
     QGuiApplication::clipboard()->clear();
     p->findChild<QAction*>("action_copy_image")->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->image().size(), p->size());
+}
+
+// The report PDF, plot images and table CSVs on a disk that fills at 0 to 60 KiB, and onto a pipe
+// or folder: success only with the whole new file, otherwise the old file with the system's reason
+// and no temporary left; the menu's failure box names the reason.
+TEST_F(ReportOut, ExportsKeepTheOldFileOrWriteTheWholeNewOne)
+{
+    buildReplicated();
+    dlg->findChild<QPushButton*>("pushButton_monte_carlo_simulate")->click();
+    QCustomPlot* plot = dlg->residualPlot();
+    QTableWidget big(3000, 6);
+    for (int r = 0; r < big.rowCount(); ++r)
+        for (int c = 0; c < big.columnCount(); ++c)
+            big.setItem(r, c, new QTableWidgetItem(QString::number(r * 0.37 + c, 'g', 8)));
+    using Export = std::function<bool(const QString&, QString&)>;
+    const QList<QPair<QString, Export>> writers = {
+        {"report.pdf", [&](const QString& p, QString& e) { return dlg->exportReport(p, e); }},
+        {"plot.png", [&](const QString& p, QString& e) { return reportexport::savePlotImage(plot, p, e); }},
+        {"plot.svg", [&](const QString& p, QString& e) { return reportexport::savePlotImage(plot, p, e); }},
+        {"plot.pdf", [&](const QString& p, QString& e) { return reportexport::savePlotImage(plot, p, e); }},
+        {"small.csv", [&](const QString& p, QString& e) { return reportexport::saveTableCsv(dlg->reportTables()[0], p, e); }},
+        {"large.csv", [&](const QString& p, QString& e) { return reportexport::saveTableCsv(&big, p, e); }},
+    };
+    auto bytesOf = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray old("earlier file\n");
+    QDir folder(tmp.path());
+    int falseSuccesses = 0, damaged = 0, left = 0, large = 0;
+    for (const auto& writer : writers) {
+        const QString target = tmp.filePath(writer.first);
+        QString err;
+        ASSERT_TRUE(writer.second(target, err)) << err.toStdString();
+        const QByteArray fresh = bytesOf(target);
+        large += fresh.size() > 60 * 1024 ? 1 : 0;
+        for (qint64 kib : {0, 4, 12, 20, 40, 60}) {
+            QFile f(target);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(old);
+            f.close();
+            doeBussiness::DoeDurableFile::Faults faults;
+            faults.spaceLeft = kib * 1024;
+            faults.chunk = 5000;
+            doeBussiness::DoeDurableFile::setFaults(faults);
+            QString e;
+            const bool saved = writer.second(target, e);
+            doeBussiness::DoeDurableFile::clearFaults();
+            const QByteArray now = bytesOf(target);
+            if (faults.spaceLeft >= fresh.size()) {
+                // PDFs carry their time of making: same size, same start and end.
+                EXPECT_TRUE(saved) << writer.first.toStdString() << " " << kib;
+                EXPECT_EQ(now.size(), fresh.size());
+                EXPECT_EQ(now.left(8), fresh.left(8));
+                EXPECT_EQ(now.right(16), fresh.right(16));
+            } else {
+                falseSuccesses += saved ? 1 : 0;
+                damaged += now == old ? 0 : 1;
+                EXPECT_EQ(e, "Fail to write file\n" + target + ": No space left on device\n") << writer.first.toStdString();
+            }
+            left += folder.entryList(QDir::Files | QDir::Hidden).size() - 1;
+        }
+        QFile::remove(target);
+    }
+    EXPECT_GE(large, 2) << "the report and the large table pass 60 KiB";
+    EXPECT_EQ(falseSuccesses, 0);
+    EXPECT_EQ(damaged, 0);
+    EXPECT_EQ(left, 0);
+
+    const QString fifo = tmp.filePath("pipe.csv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(folder.mkdir("folder.pdf"));
+    for (const QString& target : {fifo, tmp.filePath("folder.pdf")}) {
+        for (const auto& writer : writers) {
+            QString e;
+            EXPECT_FALSE(writer.second(target, e)) << writer.first.toStdString();
+            EXPECT_EQ(e, "Fail to write file\n" + target + ": Not a regular file\n");
+        }
+    }
+    EXPECT_TRUE(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+    // Through the table's menu onto a full disk: the warning box gives the reason, no file appears.
+    const QString menuTarget = tmp.filePath("menu.csv");
+    doeBussiness::DoeDurableFile::Faults full;
+    full.spaceLeft = 0;
+    doeBussiness::DoeDurableFile::setFaults(full);
+    testhelp::answerNextFileDialog(menuTarget);
+    auto box = testhelp::answerNextBox();
+    dlg->reportTables()[0]->findChild<QAction*>("action_export_csv")->trigger();
+    doeBussiness::DoeDurableFile::clearFaults();
+    EXPECT_EQ(box->title, "warning");
+    EXPECT_EQ(box->text, "Fail to write file\n" + menuTarget + ": No space left on device\n");
+    EXPECT_FALSE(QFileInfo::exists(menuTarget));
 }
 
 TEST_F(ReportOut, CategoricalFactorByLevelText)
