@@ -244,7 +244,7 @@ TEST_F(TableFixture, ConsoleStartsOnceAndComesBackAfterClose)
     EXPECT_EQ(dlg.findChildren<ZelConsole*>().size(), 1);
 }
 
-TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
+TEST_F(TableFixture, ClosingOrEscapeWithUnsavedEditsAsksToSave)
 {
     makeTable();
     QTemporaryDir dir;
@@ -252,6 +252,7 @@ TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
         DoeTableDlg dlg(&api, nullptr);
         dlg.initDoeTableData();
         dlg.show();
+        child<QTableWidget>(&dlg, "tableWidget")->item(0, 2)->setText(QString::number(__LINE__));  // an unsaved edit
         auto box = answerNextBox(QMessageBox::No);
         // Escape typed while the grid has the focus reaches the dialog.
         QTest::keyClick(child<QTableWidget>(&dlg, "tableWidget"), Qt::Key_Escape);
@@ -265,6 +266,7 @@ TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
         DoeTableDlg dlg(&api, nullptr);
         dlg.initDoeTableData();
         dlg.show();
+        child<QTableWidget>(&dlg, "tableWidget")->item(0, 2)->setText(QString::number(__LINE__));  // an unsaved edit
         const QString path = dir.filePath("kept.csv");
         std::shared_ptr<BoxRecord> success;
         onNextModal([&](QWidget* w) {
@@ -284,6 +286,7 @@ TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
         DoeTableDlg dlg(&api, nullptr);
         dlg.initDoeTableData();
         dlg.show();
+        child<QTableWidget>(&dlg, "tableWidget")->item(0, 2)->setText(QString::number(__LINE__));  // an unsaved edit
         auto box = answerNextBox(QMessageBox::Yes);
         answerNextFileDialog(QString());
         dlg.close();
@@ -299,7 +302,15 @@ TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
         EXPECT_FALSE(dlg.isVisible());
     }
     {
-        // An empty table closes without a question.
+        // A table just made or loaded, and an empty one, close without a question.
+        DoeTableDlg made(&api, nullptr);
+        made.initDoeTableData();
+        made.show();
+        auto unasked = answerNextBox(QMessageBox::No);
+        made.close();
+        QTest::qWait(100);
+        EXPECT_FALSE(unasked->seen);
+        EXPECT_FALSE(made.isVisible());
         api.clearTableAndRegressionData();
         DoeTableDlg dlg(&api, nullptr);
         dlg.initDoeTableData();
