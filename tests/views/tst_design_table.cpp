@@ -20,6 +20,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 #include <functional>
 #include <gtest/gtest.h>
 #include <utility>
@@ -591,4 +592,65 @@ TEST_F(TableFixture, OnlyAnExplicitNoToTheSaveQuestionDiscards)
         EXPECT_TRUE(no->seen) << dismiss.first;
         EXPECT_FALSE(dlg.isVisible()) << dismiss.first;
     }
+}
+
+// Keys typed into the window: Ctrl+O asks about unsaved edits only; Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z
+// take a typed cell back and forth; a pasted NUL character is refused and reported, nothing else lost.
+TEST_F(TableFixture, KeysUndoRedoAndAskBeforeLoadingOverEdits)
+{
+    makeTable();
+    DoeTableDlg dlg(&api, nullptr);
+    dlg.initDoeTableData();
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    auto* grid = child<QTableWidget>(&dlg, "tableWidget");
+    QWindow* window = dlg.windowHandle();
+    const QString original = facadeRow(0).at(2);
+
+    auto question = answerNextBox(QMessageBox::Cancel);
+    answerNextFileDialog(QString());
+    QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
+    QTest::qWait(100);
+    EXPECT_FALSE(question->seen);  // nothing unsaved: straight to the file dialog
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+
+    grid->item(0, 2)->setText("77");
+    question = answerNextBox(QMessageBox::Cancel);
+    QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(question->text, "Save table data?");
+    EXPECT_EQ(facadeRow(0).at(2), "77");
+    dlg.activateWindow();  // back from the question
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QString expected;
+    } steps[] = {
+        {Qt::Key_Z, Qt::ControlModifier, original},
+        {Qt::Key_Y, Qt::ControlModifier, "77"},
+        {Qt::Key_Z, Qt::ControlModifier, original},
+        {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, "77"},
+    };
+    for (const auto& step : steps) {
+        QTest::keyClick(window, step.key, step.modifiers);
+        EXPECT_EQ(facadeRow(0).at(2), step.expected);
+        EXPECT_EQ(grid->item(0, 2)->text(), step.expected);
+    }
+
+    grid->setCurrentCell(1, 1);
+    grid->setFocus();
+    QGuiApplication::clipboard()->setText(QString("5\t") + QChar(0) + "x\n");
+    const QString kept = facadeRow(1).at(2);
+    auto box = answerNextBox();
+    QTest::keyClick(window, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(box->text.startsWith("Pasted 1 of 2 cells.\nNot pasted:\nRow 2, ")) << box->text.toStdString();
+    EXPECT_TRUE(box->text.contains("NUL")) << box->text.toStdString();
+    EXPECT_EQ(facadeRow(1).at(1), "5");
+    EXPECT_EQ(facadeRow(1).at(2), kept);
+    EXPECT_EQ(grid->item(1, 2)->text(), kept);
+    auto no = answerNextBox(QMessageBox::No);
+    dlg.close();
 }
