@@ -4,7 +4,6 @@
 #include <QIcon>
 #include <QTimer>
 #include <cstdio>
-#include <cstring>
 
 #include "DoeMainWindow.h"
 
@@ -24,50 +23,57 @@ void describeOptions(QCommandLineParser& parser)
                                  QStringLiteral("[file]"));
 }
 
-// --help and --version only print: they must work without a display, so they run before any
-// window system is touched.
-bool onlyPrints(int argc, char* argv[])
-{
-    for (int i = 1; i < argc; ++i) {
-        for (const char* option : {"-h", "--help", "-?", "--help-all", "-v", "--version"}) {
-            if (std::strcmp(argv[i], option) == 0)
-                return true;
-        }
-    }
-    return false;
-}
-
 }  // namespace
+
+// Parses the arguments before any window system is touched, so usage errors, --help and
+// --version work without a display. Returns -1 to go on, else the exit code.
+int parseArguments(int argc, char* argv[], QStringList& files)
+{
+    // A core application needs no display; it is gone before the widget application is made.
+    QCoreApplication core(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments();
+    QCommandLineParser parser;
+    describeOptions(parser);
+    if (!parser.parse(arguments)) {
+        std::fprintf(stderr, "varistra: %s\n\n%s", qPrintable(parser.errorText()), qPrintable(parser.helpText()));
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()),
+                    qPrintable(QCoreApplication::applicationVersion()));
+        return 0;
+    }
+    files = parser.positionalArguments();
+    if (files.size() > 1) {
+        std::fprintf(stderr, "varistra: give at most one design table\n\n%s", qPrintable(parser.helpText()));
+        return 2;
+    }
+    return -1;
+}
 
 int main(int argc, char* argv[])
 {
     QCoreApplication::setApplicationName(QStringLiteral("Varistra"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VARISTRA_VERSION));
-    if (onlyPrints(argc, argv)) {
-        QCoreApplication core(argc, argv);
-        QCommandLineParser parser;
-        describeOptions(parser);
-        parser.process(core);  // prints and exits
-        return 0;
-    }
+    QStringList files;
+    const int parsed = parseArguments(argc, argv, files);
+    if (parsed >= 0)
+        return parsed;
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
     QApplication::setWindowIcon(QIcon::fromTheme(QString::fromLatin1(kAppId)));
-    QCommandLineParser parser;
-    describeOptions(parser);
-    parser.process(app);  // refuses unknown options with a message
-    const QStringList files = parser.positionalArguments();
-    if (files.size() > 1) {
-        std::fputs("varistra: give at most one design table\n", stderr);
-        return 1;
-    }
 
     doeUI::DoeMainWindow* window = nullptr;
     window = new doeUI::DoeMainWindow(&window);
     window->show();
     if (!files.isEmpty()) {
-        // Opened once the event loop runs, so the table dialog comes up over the shown window.
+        // Opened once the event loop runs, so the table dialog comes up over the shown window; a
+        // file that cannot be read is reported and the main window stays, with no table dialog.
         const QString path = QFileInfo(files.first()).absoluteFilePath();
         QTimer::singleShot(0, window, [&window, path] {
             if (window)

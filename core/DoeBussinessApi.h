@@ -14,6 +14,7 @@
 #include "DoeDesignRecords.h"
 #include "DoeLackOfFit.h"
 #include "DoeRegressionSlotSettings.h"
+#include "DoeTableCellEdit.h"
 #include "plan_core_global.h"
 
 namespace doeFunc {
@@ -228,6 +229,15 @@ public:
     // false (out.available false) when the data hold no replicates or the slot has no fit.
     bool getLackOfFit(DoeLackOfFitResult& out, int slot);
     // ---- end of residuals and lack of fit ----
+
+    // ---- design table cell blocks (paste, undo and redo) ----
+    // Writes many cells in one update with the rules of setSingleData; see DoeTableCellEdit.
+    bool setTableCells(QVector<DoeTableCellEdit>& edits, QString& err);
+    void getTableColumnStates(const QVector<int>& columns, QVector<DoeTableColumnState>& out) const;
+    // Puts cell texts and column states back exactly (undo and redo of setTableCells).
+    bool restoreTableCells(const QVector<DoeTableCellEdit>& cells, const QVector<DoeTableColumnState>& columns,
+                           QString& err);
+    // ---- end of design table cell blocks ----
 
 private:
     void _genModel_RSM_ByGivenList(const QStringList& names);

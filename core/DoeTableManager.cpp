@@ -81,12 +81,45 @@ bool DoeTableManager::getColumnByName(const QString& name, DoeDesignTableColumIn
 
 bool DoeTableManager::setSingleData(int row, int col, QString& value, QString& err)
 {
+    if (!applyCell(row, col, value, err))
+        return false;
+    refreshColumn(col);
+    return true;
+}
+
+QString DoeTableManager::unstorableTextReason(const QString& text)
+{
+    const int n = text.size();
+    for (int i = 0; i < n; ++i) {
+        const QChar ch = text.at(i);
+        if (ch.isNull())
+            return QStringLiteral("Invalid value: a NUL character cannot be kept in a table file\n");
+        if (ch.isHighSurrogate() && i + 1 < n && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        if (ch.isSurrogate())
+            return QStringLiteral("Invalid value: a broken character (unpaired UTF-16 surrogate) cannot be "
+                                  "kept in a table file\n");
+    }
+    return QString();
+}
+
+bool DoeTableManager::applyCell(int row, int col, QString& value, QString& err)
+{
     if (row < 0 || row >= m_rows.size()) {
         err += QStringLiteral("Invalid row\n");
         return false;
     }
     if (col < 0 || col >= m_rows.at(row).size() || col >= m_columns.size()) {
         err += QStringLiteral("Invalid col\n");
+        return false;
+    }
+    // A text the table file cannot carry would be saved with success and then refuse to load.
+    const QString unstorable = unstorableTextReason(value);
+    if (!unstorable.isEmpty()) {
+        err += unstorable;
+        value = m_rows.at(row).at(col);
         return false;
     }
     DoeDesignTableColumInfo& column = m_columns[col];
@@ -110,7 +143,71 @@ bool DoeTableManager::setSingleData(int row, int col, QString& value, QString& e
         return false;
     }
     m_rows[row][col] = value;
-    refreshColumn(col);
+    return true;
+}
+
+bool DoeTableManager::setCells(QVector<DoeTableCellEdit>& edits, QString& err)
+{
+    QVector<bool> touched(m_columns.size(), false);
+    QSet<QString> reasons;
+    QStringList reasonOrder;
+    for (DoeTableCellEdit& edit : edits) {
+        edit.refusal.clear();
+        const bool inside = edit.row >= 0 && edit.row < m_rows.size() && edit.column >= 0
+                            && edit.column < m_rows.at(edit.row).size();
+        edit.previous = inside ? m_rows.at(edit.row).at(edit.column) : QString();
+        if (applyCell(edit.row, edit.column, edit.text, edit.refusal)) {
+            touched[edit.column] = true;
+            continue;
+        }
+        if (!reasons.contains(edit.refusal)) {
+            reasons.insert(edit.refusal);
+            reasonOrder << edit.refusal;
+        }
+    }
+    for (int c = 0; c < touched.size(); ++c)
+        if (touched.at(c))
+            refreshColumn(c);
+    err += reasonOrder.join(QString());
+    return reasonOrder.isEmpty();
+}
+
+void DoeTableManager::columnStates(const QVector<int>& columns, QVector<DoeTableColumnState>& out) const
+{
+    out.clear();
+    for (int c : columns) {
+        if (c < 0 || c >= m_columns.size())
+            continue;
+        DoeTableColumnState state;
+        state.column = c;
+        state.role = m_columns.at(c).role;
+        state.values = m_columns.at(c).values;
+        out.append(state);
+    }
+}
+
+bool DoeTableManager::restoreCells(const QVector<DoeTableCellEdit>& cells, const QVector<DoeTableColumnState>& columns,
+                                   QString& err)
+{
+    for (const DoeTableCellEdit& cell : cells) {
+        if (cell.row < 0 || cell.row >= m_rows.size() || cell.column < 0 || cell.column >= m_rows.at(cell.row).size()
+            || cell.column >= m_columns.size()) {
+            err += QStringLiteral("Invalid cell: row %1, column %2\n").arg(cell.row).arg(cell.column);
+            return false;
+        }
+    }
+    for (const DoeTableColumnState& state : columns) {
+        if (state.column < 0 || state.column >= m_columns.size()) {
+            err += QStringLiteral("Invalid col\n");
+            return false;
+        }
+    }
+    for (const DoeTableCellEdit& cell : cells)
+        m_rows[cell.row][cell.column] = cell.text;
+    for (const DoeTableColumnState& state : columns) {
+        m_columns[state.column].role = state.role;
+        m_columns[state.column].values = state.values;
+    }
     return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "DoeDesignRecords.h"
 #include "DoeRegressionData.h"
+#include "DoeTableCellEdit.h"
 #include "DoeZelParamDefinition.h"
 #include "plan_core_global.h"
 
@@ -39,6 +40,21 @@ public:
     bool getColumnByName(const QString& name, DoeDesignTableColumInfo& out, int& idx, QString& err) const;
 
     bool setSingleData(int row, int col, QString& value, QString& err);
+    // Writes many cells at once with the rules of setSingleData, refreshing each touched column
+    // once, so a block of n cells costs O(n + touched columns x rows). Cells are judged one by one:
+    // a refused cell keeps its text and carries the reason. False when any cell was refused; the
+    // message then holds each distinct reason once.
+    bool setCells(QVector<DoeTableCellEdit>& edits, QString& err);
+    // Kind and levels of the given columns (out-of-range indices are skipped).
+    void columnStates(const QVector<int>& columns, QVector<DoeTableColumnState>& out) const;
+    // Puts cell texts (`text` of each edit) and column states back exactly as given, without
+    // deriving anything: the inverse of a setCells whose before-state was taken with columnStates.
+    // Checks every index first; on a bad one nothing changes.
+    bool restoreCells(const QVector<DoeTableCellEdit>& cells, const QVector<DoeTableColumnState>& columns,
+                      QString& err);
+    // Empty when `text` can be stored in a cell and read back from a table file; otherwise the
+    // message that refuses it (NUL characters and unpaired UTF-16 surrogates).
+    static QString unstorableTextReason(const QString& text);
     bool deleteTableRow(int row, QString& err);
     bool moveTableRow(int from, int to, QString& err);
 
@@ -92,6 +108,8 @@ public:
 private:
     DoeTableManager(const DoeTableManager&) = default;
     void discardRowDerivedData();
+    // Checks one cell write and applies its column-kind change and text; no level refresh.
+    bool applyCell(int row, int col, QString& value, QString& err);
 
     QVector<DoeDesignTableColumInfo> m_columns;
     QVector<QVector<QString>> m_rows;

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -158,8 +159,15 @@ void DoeMainWindow::openTableFile(const QString& path)
     if (!m_bussinessApi)
         return;
     m_bussinessApi->clearTableAndRegressionData();
+    // A file that cannot be read is reported and opens nothing: an empty table dialog would
+    // look as if the file had been read.
+    QString message;
+    if (!m_bussinessApi->loadDoeTableByPath(path, message)) {
+        QMessageBox::warning(this, QStringLiteral("warning"), message);
+        return;
+    }
     DoeTableDlg dlg(m_bussinessApi, this);
-    dlg.loadTableFile(path);
+    dlg.initDoeTableData();
     dlg.exec();
 }
 

@@ -22,7 +22,10 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QSignalBlocker>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <algorithm>
+#include <functional>
 
 using namespace doeBussiness;
 
@@ -31,6 +34,45 @@ namespace doeUI {
 namespace {
 const QString kCsvFilter = QStringLiteral("csv File (*.csv)");
 const QString kCsvOpenFilter = QStringLiteral("csv File (*.csv);;All Files (*.*)");
+
+// One group of cell writes (a typed cell or a paste), undone and redone by putting the cells and
+// the touched columns' kinds and levels back exactly. Pushed after the writes, so its first redo does nothing.
+class CellsCommand : public QUndoCommand
+{
+public:
+    CellsCommand(DoeBussinessApi* api, QVector<DoeTableCellEdit> stored, QVector<DoeTableColumnState> before,
+                 QVector<DoeTableColumnState> after, std::function<void(const QVector<DoeTableCellEdit>&)> show)
+        : m_api(api), m_after(std::move(stored)), m_before(m_after), m_columnsBefore(std::move(before)),
+          m_columnsAfter(std::move(after)), m_show(std::move(show))
+    {
+        for (DoeTableCellEdit& cell : m_before)
+            cell.text = cell.previous;
+    }
+    void undo() override { put(m_before, m_columnsBefore); }
+    void redo() override
+    {
+        if (m_first) {
+            m_first = false;
+            return;
+        }
+        put(m_after, m_columnsAfter);
+    }
+
+private:
+    void put(const QVector<DoeTableCellEdit>& cells, const QVector<DoeTableColumnState>& columns)
+    {
+        QString message;
+        m_api->restoreTableCells(cells, columns, message);
+        m_show(cells);
+    }
+    DoeBussinessApi* m_api;
+    QVector<DoeTableCellEdit> m_after;
+    QVector<DoeTableCellEdit> m_before;
+    QVector<DoeTableColumnState> m_columnsBefore;
+    QVector<DoeTableColumnState> m_columnsAfter;
+    std::function<void(const QVector<DoeTableCellEdit>&)> m_show;
+    bool m_first = true;
+};
 }  // namespace
 
 DoeTableDlg::DoeTableDlg(DoeBussinessApi* api, QWidget* parent)
@@ -54,6 +96,18 @@ DoeTableDlg::~DoeTableDlg()
 void DoeTableDlg::initDoeTableData()
 {
     setDataToUI();
+    markTableFresh();
+}
+
+bool DoeTableDlg::isTableDirty() const
+{
+    return m_changedOutsideUndo || !m_undoStack->isClean();
+}
+
+void DoeTableDlg::markTableFresh()
+{
+    m_undoStack->clear();
+    m_changedOutsideUndo = false;
 }
 
 void DoeTableDlg::slotTableLoadPublic()
@@ -85,6 +139,14 @@ void DoeTableDlg::initUI()
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
     m_ui->tableWidget->viewport()->installEventFilter(this);
     m_ui->tableWidget->installEventFilter(this);
+    // Undo and redo of cell edits and pastes, for the life of the dialog's current table.
+    m_undoStack = new QUndoStack(this);
+    QAction* undo = m_undoStack->createUndoAction(this);
+    undo->setShortcuts({QKeySequence(Qt::CTRL + Qt::Key_Z)});
+    QAction* redo = m_undoStack->createRedoAction(this);
+    redo->setShortcuts({QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)});
+    addAction(undo);
+    addAction(redo);
 }
 
 void DoeTableDlg::setDataToUI()
@@ -131,22 +193,58 @@ void DoeTableDlg::onTableDataChanged(int row, int column)
     if (row < 0 || column < 0 || row >= table->rowCount() || column >= table->columnCount())
         return;
     QTableWidgetItem* item = table->item(row, column);
-    QString message;
-    if (!applyCellText(row, column, item ? item->text() : QString(), message))
-        showWarningBox(this, message);
+    QVector<DoeTableCellEdit> edits{{row, column, item ? item->text() : QString()}};
+    applyEdits(edits);
+    if (!edits.first().refusal.isEmpty())
+        showWarningBox(this, edits.first().refusal);
 }
 
 bool DoeTableDlg::applyCellText(int row, int column, const QString& text, QString& message)
 {
+    QVector<DoeTableCellEdit> edits{{row, column, text}};
+    applyEdits(edits);
+    message += edits.first().refusal;
+    return edits.first().refusal.isEmpty();
+}
+
+void DoeTableDlg::applyEdits(QVector<DoeTableCellEdit>& edits)
+{
+    if (!m_api || edits.isEmpty())
+        return;
+    QVector<int> columns;
+    for (const DoeTableCellEdit& e : qAsConst(edits))
+        if (!columns.contains(e.column))
+            columns << e.column;
+    QVector<DoeTableColumnState> before;
+    m_api->getTableColumnStates(columns, before);
+    QString message;
+    m_api->setTableCells(edits, message);
+    QVector<DoeTableColumnState> after;
+    m_api->getTableColumnStates(columns, after);
+    QVector<DoeTableCellEdit> stored;
+    stored.reserve(edits.size());
+    for (const DoeTableCellEdit& e : qAsConst(edits))
+        if (e.refusal.isEmpty())
+            stored << e;
+    showCells(edits);
+    if (stored.isEmpty())
+        return;
+    m_undoStack->push(new CellsCommand(m_api, std::move(stored), std::move(before), std::move(after),
+                                       [this](const QVector<DoeTableCellEdit>& cells) { showCells(cells); }));
+}
+
+void DoeTableDlg::showCells(const QVector<DoeTableCellEdit>& cells)
+{
     QTableWidget* table = m_ui->tableWidget;
     QSignalBlocker block(table);
-    QString stored = text;
-    const bool ok = !m_api || m_api->setSingleData(row, column, stored, message);
-    if (QTableWidgetItem* item = table->item(row, column))
-        item->setText(stored);
-    else
-        table->setItem(row, column, new QTableWidgetItem(stored));
-    return ok;
+    for (const DoeTableCellEdit& cell : cells) {
+        if (cell.row < 0 || cell.column < 0 || cell.row >= table->rowCount() || cell.column >= table->columnCount())
+            continue;
+        if (QTableWidgetItem* item = table->item(cell.row, cell.column))
+            item->setText(cell.text);
+        else
+            table->setItem(cell.row, cell.column, new QTableWidgetItem(cell.text));
+    }
 }
 
 void DoeTableDlg::copySelection()
@@ -177,41 +275,54 @@ void DoeTableDlg::pasteBlock()
 {
     QTableWidget* table = m_ui->tableWidget;
     const QVector<QVector<QString>> block = blockFromTabSeparated(QGuiApplication::clipboard()->text());
-    if (block.isEmpty())
+    if (block.isEmpty() || !m_api)
         return;
     const int top = std::max(table->currentRow(), 0);
     const int left = std::max(table->currentColumn(), 0);
-    QStringList refused;
+    int rows = 0;
+    int columns = 0;
+    m_api->getTableSize(rows, columns);
+    // The part inside the table is pasted in one update; cells past its end are counted, not pasted.
+    QVector<DoeTableCellEdit> edits;
     int outside = 0;
     for (int r = 0; r < block.size(); ++r) {
         for (int c = 0; c < block[r].size(); ++c) {
-            const int row = top + r;
-            const int column = left + c;
-            if (row >= table->rowCount() || column >= table->columnCount()) {
+            if (top + r >= rows || left + c >= columns || top + r >= table->rowCount())
                 ++outside;
-                continue;
-            }
-            QString message;
-            if (!applyCellText(row, column, block[r][c], message)) {
-                const QTableWidgetItem* header = table->horizontalHeaderItem(column);
-                refused << tr("Row %1, %2: %3")
-                               .arg(row + 1)
-                               .arg(header ? header->text() : QString::number(column + 1))
-                               .arg(message.trimmed());
-            }
+            else
+                edits.append(DoeTableCellEdit(top + r, left + c, block[r][c]));
         }
     }
-    // One report for the whole block, so a long paste does not raise a box per cell.
+    applyEdits(edits);
+    QStringList refused;
+    int pasted = 0;
+    for (const DoeTableCellEdit& e : qAsConst(edits)) {
+        if (e.refusal.isEmpty()) {
+            ++pasted;
+            continue;
+        }
+        const QTableWidgetItem* header = table->horizontalHeaderItem(e.column);
+        refused << tr("Row %1, %2: %3")
+                       .arg(e.row + 1)
+                       .arg(header ? header->text() : QString::number(e.column + 1))
+                       .arg(e.refusal.trimmed());
+    }
+    if (refused.isEmpty() && outside == 0)
+        return;
+    // One report for the whole block, saying exactly what went in and what did not, and why.
     const int kListed = 15;
+    const int refusedCount = refused.size();
     if (refused.size() > kListed) {
-        const int more = refused.size() - kListed;
         refused = refused.mid(0, kListed);
-        refused << tr("... and %1 more").arg(more);
+        refused << tr("... and %1 more").arg(refusedCount - kListed);
     }
     if (outside > 0)
-        refused << tr("Cells beyond the end of the table: %1").arg(outside);
-    if (!refused.isEmpty())
-        showWarningBox(this, tr("Not pasted:\n") + refused.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+        refused << tr("%1 cells beyond the end of the table (%2 rows, %3 columns)").arg(outside).arg(rows).arg(columns);
+    QString text = tr("Pasted %1 of %2 cells.\n").arg(pasted).arg(pasted + refusedCount + outside);
+    text += tr("Not pasted:\n") + refused.join(QLatin1Char('\n')) + QLatin1Char('\n');
+    if (pasted > 0)
+        text += tr("Ctrl+Z undoes the paste.\n");
+    showWarningBox(this, text);
 }
 
 bool DoeTableDlg::eventFilter(QObject* watched, QEvent* event)
@@ -256,6 +367,9 @@ void DoeTableDlg::slotRemoveRow()
     for (int i = rows.size() - 1; i >= 0; --i) {
         QString message;
         if (m_api->deleteTableRow(rows[i], message)) {
+            // Row numbers in the undo history no longer hold once a row goes.
+            m_changedOutsideUndo = true;
+            m_undoStack->clear();
             QSignalBlocker block(m_ui->tableWidget);
             m_ui->tableWidget->removeRow(rows[i]);
         } else {
@@ -278,8 +392,12 @@ void DoeTableDlg::slotMoveRow()
     if (dlg.exec() != QDialog::Accepted)
         return;
     QString message;
-    if (!m_api->moveTableRow(current, dlg.value() - 1, message))
+    if (!m_api->moveTableRow(current, dlg.value() - 1, message)) {
         showWarningBox(this, message);
+    } else if (current != dlg.value() - 1) {
+        m_changedOutsideUndo = true;
+        m_undoStack->clear();
+    }
     setDataToUI();
 }
 
@@ -324,6 +442,8 @@ void DoeTableDlg::openReportWindow()
 
 void DoeTableDlg::slotTableLoad()
 {
+    if (!mayReplaceTable())
+        return;
     const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), kCsvOpenFilter);
     if (!path.isEmpty())
         loadTableFile(path);
@@ -337,9 +457,12 @@ void DoeTableDlg::loadTableFile(const QString& path)
     // thread must be stopped before the load resets the fit settings it reads.
     closeAllDlg();
     QString message;
-    if (!m_api->loadDoeTableByPath(path, message))
+    const bool loaded = m_api->loadDoeTableByPath(path, message);
+    if (!loaded)
         showWarningBox(this, message);
     setDataToUI();
+    if (loaded)
+        markTableFresh();
 }
 
 void DoeTableDlg::slotTableSave()
@@ -355,32 +478,46 @@ bool DoeTableDlg::saveTable()
         return false;
     QString message;
     const bool ok = m_api->saveDoeTableByPath(path, message);
+    if (ok) {
+        m_undoStack->setClean();
+        m_changedOutsideUndo = false;
+    }
     showWarningBox(this, ok ? QStringLiteral("Success\n") : message);
     return ok;
 }
 
 void DoeTableDlg::slotZelLoadDef()
 {
+    if (!mayReplaceTable())
+        return;
     const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), QString());
     if (path.isEmpty() || !m_api)
         return;
     closeAllDlg();
     QString message;
-    if (!m_api->loadZelParamDefFile(path, false, message))
+    const bool loaded = m_api->loadZelParamDefFile(path, false, message);
+    if (!loaded)
         showWarningBox(this, message);
     setDataToUI();
+    if (loaded)
+        markTableFresh();
 }
 
 void DoeTableDlg::slotZelLoad()
 {
+    if (!mayReplaceTable())
+        return;
     const QString path = QFileDialog::getOpenFileName(this, tr("Open File"), QString(), kCsvOpenFilter);
     if (path.isEmpty() || !m_api)
         return;
     closeAllDlg();
     QString message;
-    if (!m_api->loadZelSimResultFile(path, message))
+    const bool loaded = m_api->loadZelSimResultFile(path, message);
+    if (!loaded)
         showWarningBox(this, message);
     setDataToUI();
+    if (loaded)
+        markTableFresh();
 }
 
 void DoeTableDlg::slotZelSave()
@@ -419,9 +556,15 @@ void DoeTableDlg::slotFitModel()
         openReportWindow();
 }
 
+bool DoeTableDlg::mayReplaceTable()
+{
+    return askToSaveTable();
+}
+
 bool DoeTableDlg::askToSaveTable()
 {
-    if (m_ui->tableWidget->rowCount() < 1 || m_ui->tableWidget->columnCount() < 1)
+    // Only unsaved edits are worth the question: a table just loaded, made or saved closes at once.
+    if (!isTableDirty())
         return true;
     // Escape and the box's close button answer Cancel: only an explicit No discards typed results.
     const QMessageBox::StandardButton answer =

@@ -5,9 +5,13 @@
 #include "plan_views_global.h"
 
 #include <QDialog>
+#include <QVector>
+
+#include "DoeTableCellEdit.h"
 
 class QAction;
 class QMenuBar;
+class QUndoStack;
 class ZelConsole;
 
 namespace Ui {
@@ -59,6 +63,16 @@ private:
     // Ctrl+C and Ctrl+V on the grid: a block of cells as tab-separated text.
     void copySelection();
     void pasteBlock();
+    // Writes cells through the facade in one update, shows what it kept and puts the stored part
+    // on the undo stack; `edits` come back with their texts and refusals.
+    void applyEdits(QVector<doeBussiness::DoeTableCellEdit>& edits);
+    void showCells(const QVector<doeBussiness::DoeTableCellEdit>& cells);
+    // Unsaved edits: the undo stack away from its clean index, or a row removed or moved.
+    bool isTableDirty() const;
+    // A table just loaded, made or saved has nothing unsaved; a load or a new table starts a new history.
+    void markTableFresh();
+    // Asks "Save table data?" before a load replaces unsaved edits; false to keep the table.
+    bool mayReplaceTable();
 
 private slots:
     void slotFitModel();
@@ -87,6 +101,8 @@ private:
     DoeRegressionResultDlg* m_reportDlg = nullptr;
     DoeStepwiseModelDlg* m_stepwiseDlg = nullptr;
     ZelConsole* m_console = nullptr;
+    QUndoStack* m_undoStack = nullptr;
+    bool m_changedOutsideUndo = false;
 };
 
 }  // namespace doeUI

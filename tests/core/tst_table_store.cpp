@@ -1,6 +1,8 @@
 // The design table store: cell edits and the column levels they keep, row removal and exchange,
 // columns, clones, and the checks and coding driven by simulator parameter definitions.
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "DoeTableManager.h"
@@ -272,6 +274,86 @@ TEST(TableClear, EmptiesColumnsRowsAndBookkeeping)
     EXPECT_EQ(t.paramDefinitions().size(), 1);
 }
 
+// A block write gives what writing the cells one at a time gives: kinds, levels, per-cell refusals.
+TEST(TableCellBlock, BlockWriteMatchesCellByCellRules)
+{
+    const struct {
+        const char* name;
+        EDoeFactorRole role;
+        QVector<DoeTableCellEdit> edits;
+        QVector<QString> cells;  // column 0 afterwards
+        EDoeFactorRole roleAfter;
+        QStringList values;
+        QStringList refusals;  // per edit, empty when stored
+    } cases[] = {
+        {"numbers widen the range", Continuous, {{0, 0, "0.5"}, {2, 0, "9"}}, {"0.5", "3", "9"}, Continuous,
+         {"0.5", "9"}, {"", ""}},
+        {"text makes the column categorical", Continuous, {{1, 0, "b"}, {2, 0, "a"}}, {"1", "b", "a"}, Categorical,
+         {"1", "b", "a"}, {"", ""}},
+        {"discrete keeps its levels sorted", DiscreteNumeric, {{0, 0, "7"}, {1, 0, ""}}, {"7", "", "2"},
+         DiscreteNumeric, {"2", "7"}, {"", ""}},
+        {"bad cells are refused one by one", Continuous,
+         {{0, 0, "4"}, {3, 0, "5"}, {1, 1, "5"}, {2, 0, QString("x") + QChar(0) + "y"}}, {"4", "3", "2"}, Continuous,
+         {"2", "4"},
+         {"", "Invalid row\n", "Invalid col\n", DoeTableManager::unstorableTextReason(QString(QChar(0)))}},
+    };
+    for (const auto& c : cases) {
+        DoeTableManager t;
+        fill(t, {"A"}, {{"1"}, {"3"}, {"2"}}, c.role);
+        QVector<DoeTableCellEdit> edits = c.edits;
+        QString err;
+        const bool allStored = t.setCells(edits, err);
+        EXPECT_EQ(columnCells(t, 0), c.cells) << c.name;
+        EXPECT_EQ(t.columns().at(0).role, c.roleAfter) << c.name;
+        EXPECT_EQ(t.columns().at(0).values, c.values) << c.name;
+        QStringList refusals;
+        for (const DoeTableCellEdit& e : edits)
+            refusals << e.refusal;
+        EXPECT_EQ(refusals, c.refusals) << c.name;
+        EXPECT_EQ(allStored, refusals.join(QString()).isEmpty()) << c.name;
+        EXPECT_EQ(err.isEmpty(), allStored) << c.name;
+    }
+}
+
+// Restoring the before-state of a block write (undo) and then its after-state (redo) gives back
+// cells, column kinds and levels exactly, the kind change included.
+TEST(TableCellBlock, RestoreUndoesAndRedoesABlockWrite)
+{
+    DoeTableManager t;
+    fill(t, {"A", "B"}, {{"1", "x"}, {"3", "y"}, {"2", "x"}});
+    const QVector<DoeDesignTableColumInfo> before = t.columns();
+    const QVector<QVector<QString>> rowsBefore = t.rows();
+    QVector<DoeTableColumnState> statesBefore;
+    t.columnStates({0, 5}, statesBefore);
+    ASSERT_EQ(statesBefore.size(), 1);
+    QVector<DoeTableCellEdit> edits{{0, 0, "abc"}, {2, 0, "9"}};
+    QString err;
+    ASSERT_TRUE(t.setCells(edits, err));
+    const QVector<DoeDesignTableColumInfo> after = t.columns();
+    const QVector<QVector<QString>> rowsAfter = t.rows();
+    ASSERT_EQ(after.at(0).role, Categorical);
+    QVector<DoeTableColumnState> statesAfter;
+    t.columnStates({0}, statesAfter);
+
+    QVector<DoeTableCellEdit> undo = edits;
+    for (DoeTableCellEdit& e : undo)
+        e.text = e.previous;
+    ASSERT_TRUE(t.restoreCells(undo, statesBefore, err));
+    EXPECT_EQ(t.rows(), rowsBefore);
+    EXPECT_EQ(t.columns().at(0).role, before.at(0).role);
+    EXPECT_EQ(t.columns().at(0).values, before.at(0).values);
+    ASSERT_TRUE(t.restoreCells(edits, statesAfter, err));
+    EXPECT_EQ(t.rows(), rowsAfter);
+    EXPECT_EQ(t.columns().at(0).role, Categorical);
+    EXPECT_EQ(t.columns().at(0).values, after.at(0).values);
+    EXPECT_TRUE(err.isEmpty());
+
+    // A stale index changes nothing, not even the cells before it.
+    QVector<DoeTableCellEdit> stale{{0, 1, "z"}, {3, 0, "q"}};
+    EXPECT_FALSE(t.restoreCells(stale, {}, err));
+    EXPECT_EQ(t.rows(), rowsAfter);
+}
+
 // The facade guard test needs the shared test access to the facade's members.
 #if __has_include("tst_facade_access.h")
 #include "DoeBussinessApi.h"
@@ -307,5 +389,47 @@ TEST(TableFacadeGuards, MissingTableIsReportedNotDereferenced)
     api.genDoeTableFromCustomDesign_Preparation();
     api.getTableSize(rows, cols);
     EXPECT_EQ(rows, 0);
+}
+
+// Every text a cell accepts survives a save and a load of the table file; texts the file cannot
+// carry are refused at entry with the cell unchanged, so no saved table is unreadable.
+TEST(TableCellText, AcceptedTextsSurviveTheFileAndTheRestAreRefused)
+{
+    QVector<QChar> probes;
+    for (ushort u = 0; u < 0x20; ++u)
+        probes << QChar(u);
+    for (ushort u : {0x7F, 0x85, 0xA0, 0x2028, 0xFEFF, 0xFFFE, 0xFFFF, 0xD800, 0xDC00})
+        probes << QChar(u);
+    const QString pair = QString::fromUcs4(U"\U0001F600");
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.csv");
+    for (const QChar ch : probes) {
+        for (const QString& text : {QString(ch), QString("a") + ch + "b", QString(ch) + pair, pair + ch}) {
+            DoeBussinessApi api;
+            QFile seed(path);
+            ASSERT_TRUE(seed.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            seed.write("A,B\n1,k\n");
+            seed.close();
+            QString err;
+            ASSERT_TRUE(api.loadDoeTableByPath(path, err)) << err.toStdString();
+            const bool refusable = ch.isNull() || ch.isSurrogate();
+            QString value = text;
+            const bool stored = api.setSingleData(0, 1, value, err);
+            QVector<QString> row;
+            api.getTableDataByRow(0, row, err);
+            const QString label = QString("U+%1 in \"%2\"").arg(ch.unicode(), 4, 16, QChar('0')).arg(text.size());
+            if (refusable) {
+                EXPECT_FALSE(stored) << label.toStdString();
+                EXPECT_EQ(row.value(1), "k") << label.toStdString();
+                EXPECT_EQ(value, "k") << label.toStdString();
+                continue;
+            }
+            ASSERT_TRUE(stored) << label.toStdString();
+            ASSERT_TRUE(api.saveDoeTableByPath(path, err)) << err.toStdString();
+            ASSERT_TRUE(api.loadDoeTableByPath(path, err)) << label.toStdString() << err.toStdString();
+            api.getTableDataByRow(0, row, err);
+            EXPECT_EQ(row.value(1), text) << label.toStdString();
+        }
+    }
 }
 #endif

@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
+#include <QFileInfo>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 #include "DoeCustomDesignDlg.h"
@@ -170,20 +172,56 @@ TEST(MainWindow, OpenTableFileShowsTheFileInTheTableDialog)
         bool warned;
     } cases[] = {
         {QStringLiteral(VARISTRA_SOURCE_DIR "/examples/design_with_results.csv"), 27, false},
-        {QStringLiteral(VARISTRA_SOURCE_DIR "/examples/no_such_file.csv"), 0, true},
+        // A file that cannot be read is reported and opens no table dialog.
+        {QStringLiteral(VARISTRA_SOURCE_DIR "/examples/no_such_file.csv"), -1, true},
+        {QCoreApplication::applicationFilePath(), -1, true},
     };
     DoeMainWindow window(nullptr);
     for (const auto& c : cases) {
         int rows = -1;
+        auto waiting = std::make_shared<bool>(true);
         auto box = testhelp::answerNextBox();
         testhelp::onNextModal(
             [&](QWidget* w) {
                 rows = testhelp::child<QTableWidget>(w, "tableWidget")->rowCount();
                 static_cast<QDialog*>(w)->reject();
             },
-            5000, nullptr, [](QWidget* w) { return qobject_cast<doeUI::DoeTableDlg*>(w) != nullptr; });
+            5000, nullptr, [](QWidget* w) { return qobject_cast<doeUI::DoeTableDlg*>(w) != nullptr; },
+            [waiting] { return *waiting; });
         window.openTableFile(c.path);
+        *waiting = false;  // no dialog came: stop looking, so a later test's dialog is left alone
         EXPECT_EQ(rows, c.rows) << c.path.toStdString();
         EXPECT_EQ(box->seen, c.warned) << box->text.toStdString();
+    }
+}
+
+// Usage errors, --help and --version need no display: run the real binary with none and check
+// the exit code and that it did not crash or abort.
+TEST(CommandLine, WorksWithoutADisplay)
+{
+    const struct {
+        QStringList args;
+        int code;
+        const char* expected;  // in stdout for 0, in stderr otherwise
+    } cases[] = {
+        {{"--bogus"}, 2, "Usage:"},
+        {{"a.csv", "b.csv"}, 2, "at most one design table"},
+        {{"--help"}, 0, "Usage:"},
+        {{"--version"}, 0, "Varistra"},
+    };
+    const QString binary = QCoreApplication::applicationDirPath() + "/varistra";
+    ASSERT_TRUE(QFileInfo::exists(binary)) << binary.toStdString();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(name);
+    for (const auto& c : cases) {
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(binary, c.args);
+        ASSERT_TRUE(p.waitForFinished(20000)) << c.args.join(' ').toStdString();
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << c.args.join(' ').toStdString();
+        EXPECT_EQ(p.exitCode(), c.code) << c.args.join(' ').toStdString();
+        const QString out = QString::fromLocal8Bit(c.code == 0 ? p.readAllStandardOutput() : p.readAllStandardError());
+        EXPECT_TRUE(out.contains(c.expected)) << out.toStdString();
     }
 }

@@ -20,6 +20,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 #include <functional>
 #include <gtest/gtest.h>
 #include <utility>
@@ -244,7 +245,7 @@ TEST_F(TableFixture, ConsoleStartsOnceAndComesBackAfterClose)
     EXPECT_EQ(dlg.findChildren<ZelConsole*>().size(), 1);
 }
 
-TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
+TEST_F(TableFixture, ClosingOrEscapeWithUnsavedEditsAsksToSave)
 {
     makeTable();
     QTemporaryDir dir;
@@ -252,6 +253,7 @@ TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
         DoeTableDlg dlg(&api, nullptr);
         dlg.initDoeTableData();
         dlg.show();
+        child<QTableWidget>(&dlg, "tableWidget")->item(0, 2)->setText(QString::number(__LINE__));  // an unsaved edit
         auto box = answerNextBox(QMessageBox::No);
         // Escape typed while the grid has the focus reaches the dialog.
         QTest::keyClick(child<QTableWidget>(&dlg, "tableWidget"), Qt::Key_Escape);
@@ -265,6 +267,7 @@ TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
         DoeTableDlg dlg(&api, nullptr);
         dlg.initDoeTableData();
         dlg.show();
+        child<QTableWidget>(&dlg, "tableWidget")->item(0, 2)->setText(QString::number(__LINE__));  // an unsaved edit
         const QString path = dir.filePath("kept.csv");
         std::shared_ptr<BoxRecord> success;
         onNextModal([&](QWidget* w) {
@@ -284,6 +287,7 @@ TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
         DoeTableDlg dlg(&api, nullptr);
         dlg.initDoeTableData();
         dlg.show();
+        child<QTableWidget>(&dlg, "tableWidget")->item(0, 2)->setText(QString::number(__LINE__));  // an unsaved edit
         auto box = answerNextBox(QMessageBox::Yes);
         answerNextFileDialog(QString());
         dlg.close();
@@ -299,7 +303,15 @@ TEST_F(TableFixture, ClosingOrEscapeWithDataAsksToSave)
         EXPECT_FALSE(dlg.isVisible());
     }
     {
-        // An empty table closes without a question.
+        // A table just made or loaded, and an empty one, close without a question.
+        DoeTableDlg made(&api, nullptr);
+        made.initDoeTableData();
+        made.show();
+        auto unasked = answerNextBox(QMessageBox::No);
+        made.close();
+        QTest::qWait(100);
+        EXPECT_FALSE(unasked->seen);
+        EXPECT_FALSE(made.isVisible());
         api.clearTableAndRegressionData();
         DoeTableDlg dlg(&api, nullptr);
         dlg.initDoeTableData();
@@ -445,8 +457,10 @@ TEST_F(TableFixture, LoadingClosesTheResultWindowsBeforeTheTableIsReplaced)
     child<QPushButton>(stepwise, "pushButton_run")->click();
     QPointer<DoeRegressionResultDlg> report = stepwise->report(0);
     ASSERT_FALSE(report.isNull());
+    auto discard = answerNextBox(QMessageBox::No);  // the responses typed in are not kept
     answerNextFileDialog(saved);
     menuBarAction(&table, "File/Load")->trigger();
+    EXPECT_TRUE(discard->seen);
     EXPECT_TRUE(stepwise.isNull());
     EXPECT_TRUE(report.isNull());
     EXPECT_EQ(responsesWhenClosed, 1);
@@ -460,6 +474,7 @@ TEST_F(TableFixture, LoadingClosesTheResultWindowsBeforeTheTableIsReplaced)
     stepwise = fit();
     ASSERT_FALSE(stepwise.isNull());
     responsesWhenClosed = -1;
+    discard = answerNextBox(QMessageBox::No);
     answerNextFileDialog(saved);
     menuBarAction(&table, "Advanced/Load SI Result File")->trigger();
     EXPECT_TRUE(stepwise.isNull());
@@ -509,10 +524,9 @@ TEST_F(TableFixture, CopiesAndPastesBlocksAsTabSeparatedText)
     QTest::keyClick(grid, Qt::Key_V, Qt::ControlModifier);
     EXPECT_TRUE(box->seen);
     EXPECT_EQ(box->title, "warning");
-    const QString last = QString::number(n);
-    EXPECT_EQ(box->text, "Not pasted:\nRow " + last + ", " + grid->horizontalHeaderItem(1)->text()
-                             + ": Invalid row\nRow " + last + ", " + grid->horizontalHeaderItem(2)->text()
-                             + ": Invalid row\nCells beyond the end of the table: 3\n");
+    // The grid still shows the deleted row; the facade's table decides what lies past the end.
+    EXPECT_EQ(box->text, "Pasted 2 of 7 cells.\nNot pasted:\n5 cells beyond the end of the table ("
+                             + QString::number(n - 1) + " rows, 3 columns)\nCtrl+Z undoes the paste.\n");
     EXPECT_EQ(facadeRow(n - 2).mid(1), (QVector<QString>{"1", "2"}));
 }
 
@@ -552,12 +566,14 @@ TEST_F(TableFixture, OnlyAnExplicitNoToTheSaveQuestionDiscards)
         {"the question's close box", [](QMessageBox* b) { b->close(); }},
         {"Cancel", [](QMessageBox* b) { b->button(QMessageBox::Cancel)->click(); }},
     };
+    int typed = 41;
     for (const auto& dismiss : dismissals) {
+        const QString value = QString::number(++typed);  // a new value each time, so an edit
         DoeTableDlg dlg(&api, nullptr);
         dlg.initDoeTableData();
         dlg.show();
         auto* grid = child<QTableWidget>(&dlg, "tableWidget");
-        grid->item(0, 2)->setText("42");
+        grid->item(0, 2)->setText(value);
         bool asked = false;
         onNextModal([&](QWidget* w) {
             auto* b = qobject_cast<QMessageBox*>(w);
@@ -568,12 +584,73 @@ TEST_F(TableFixture, OnlyAnExplicitNoToTheSaveQuestionDiscards)
         QTest::keyClick(grid, Qt::Key_Escape);
         EXPECT_TRUE(asked) << dismiss.first;
         EXPECT_TRUE(dlg.isVisible()) << dismiss.first;
-        EXPECT_EQ(grid->item(0, 2)->text(), "42") << dismiss.first;
-        EXPECT_EQ(facadeRow(0).at(2), "42") << dismiss.first;
+        EXPECT_EQ(grid->item(0, 2)->text(), value) << dismiss.first;
+        EXPECT_EQ(facadeRow(0).at(2), value) << dismiss.first;
 
         auto no = answerNextBox(QMessageBox::No);
         dlg.close();
         EXPECT_TRUE(no->seen) << dismiss.first;
         EXPECT_FALSE(dlg.isVisible()) << dismiss.first;
     }
+}
+
+// Keys typed into the window: Ctrl+O asks about unsaved edits only; Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z
+// take a typed cell back and forth; a pasted NUL character is refused and reported, nothing else lost.
+TEST_F(TableFixture, KeysUndoRedoAndAskBeforeLoadingOverEdits)
+{
+    makeTable();
+    DoeTableDlg dlg(&api, nullptr);
+    dlg.initDoeTableData();
+    dlg.show();
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    auto* grid = child<QTableWidget>(&dlg, "tableWidget");
+    QWindow* window = dlg.windowHandle();
+    const QString original = facadeRow(0).at(2);
+
+    auto question = answerNextBox(QMessageBox::Cancel);
+    answerNextFileDialog(QString());
+    QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
+    QTest::qWait(100);
+    EXPECT_FALSE(question->seen);  // nothing unsaved: straight to the file dialog
+    dlg.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+
+    grid->item(0, 2)->setText("77");
+    question = answerNextBox(QMessageBox::Cancel);
+    QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_EQ(question->text, "Save table data?");
+    EXPECT_EQ(facadeRow(0).at(2), "77");
+    dlg.activateWindow();  // back from the question
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QString expected;
+    } steps[] = {
+        {Qt::Key_Z, Qt::ControlModifier, original},
+        {Qt::Key_Y, Qt::ControlModifier, "77"},
+        {Qt::Key_Z, Qt::ControlModifier, original},
+        {Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, "77"},
+    };
+    for (const auto& step : steps) {
+        QTest::keyClick(window, step.key, step.modifiers);
+        EXPECT_EQ(facadeRow(0).at(2), step.expected);
+        EXPECT_EQ(grid->item(0, 2)->text(), step.expected);
+    }
+
+    grid->setCurrentCell(1, 1);
+    grid->setFocus();
+    QGuiApplication::clipboard()->setText(QString("5\t") + QChar(0) + "x\n");
+    const QString kept = facadeRow(1).at(2);
+    auto box = answerNextBox();
+    QTest::keyClick(window, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(box->text.startsWith("Pasted 1 of 2 cells.\nNot pasted:\nRow 2, ")) << box->text.toStdString();
+    EXPECT_TRUE(box->text.contains("NUL")) << box->text.toStdString();
+    EXPECT_EQ(facadeRow(1).at(1), "5");
+    EXPECT_EQ(facadeRow(1).at(2), kept);
+    EXPECT_EQ(grid->item(1, 2)->text(), kept);
+    auto no = answerNextBox(QMessageBox::No);
+    dlg.close();
 }

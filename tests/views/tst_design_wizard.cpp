@@ -176,7 +176,8 @@ TEST_F(WizardFixture, WholeRoadFromSettingsToTable)
     EXPECT_EQ(tabs->currentIndex(), 5);
     EXPECT_FALSE(next->isEnabled());
 
-    // Make Table opens the table dialog on the new table; closing it asks to save, answer No.
+    // Make Table opens the table dialog on the new table; closing it unedited asks nothing (the
+    // wizard still holds the design).
     int tableRows = -1;
     int tableColumns = -1;
     QString lastHeader;
@@ -196,8 +197,8 @@ TEST_F(WizardFixture, WholeRoadFromSettingsToTable)
     EXPECT_EQ(tableColumns, 4);
     EXPECT_EQ(lastHeader, "Y");
     ASSERT_TRUE(question);
-    EXPECT_EQ(question->title, "Tip");
-    EXPECT_EQ(question->text, "Save table data?");
+    QTest::qWait(50);
+    EXPECT_FALSE(question->seen);
     EXPECT_TRUE(dlg.isVisible());  // the wizard stays open
 
     int rows = 0;
