@@ -480,6 +480,21 @@ TEST_F(Report, ScreenshotsForVisualReview)
         t->grab().save(dir + "/monte_carlo_table.png");
     sens->grab().save(dir + "/sensitivity.png");
     dlg->grab().save(dir + "/report_window.png");
+
+    // The example after Maximize Desirability: readouts, markers and level texts together.
+    Fitted example;
+    ASSERT_TRUE(example.fitExample()) << example.message.toStdString();
+    DoeRegressionResultDlg report(example.api.get(), 0, nullptr);
+    ASSERT_TRUE(report.initialize());
+    report.resize(1400, 900);
+    report.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&report));
+    report.findChild<QPushButton*>("pushButton_max_desire")->click();
+    QTest::qWait(50);
+    QWidget* grid = report.plots().first()->parentWidget();
+    report.scrollArea()->ensureWidgetVisible(grid);
+    const QRect area = grid->geometry().united(report.predictionLabel()->geometry()).adjusted(0, 0, 0, 60);
+    grid->parentWidget()->grab(area).save(dir + "/profiler_after_maximize.png");
 }
 
 TEST_F(Report, LongSimulationShowsProgressAndKeepsPainting)
