@@ -168,6 +168,10 @@ public:
     // Prediction and the bounds of its confidence and prediction intervals; NaN when not possible.
     void predictResult(const QList<QString>& values, double& o1, double& o2, double& o3, double& o4,
                        double& o5, double alpha, int slot);
+    // The same; a value that is no number (continuous factor) or no level, a wrong count of
+    // values or a slot without a fit gives NaN outputs and appends the reason to err.
+    void predictResult(const QList<QString>& values, double& o1, double& o2, double& o3, double& o4,
+                       double& o5, double alpha, int slot, QString& err);
     double calculateMax(QList<QString>& settings, double y1, double y2, double y3, double d1,
                         double d2, double d3, int iterations, int slot);
     void getRegressionAllFactorAndUsedFactor(QList<QString>& factors,

@@ -258,18 +258,55 @@ void DoeBussinessApi::getSaveParamName(QVector<QString>& out, int slot) const
 void DoeBussinessApi::predictResult(const QList<QString>& values, double& o1, double& o2, double& o3,
                                     double& o4, double& o5, double alpha, int slot)
 {
+    QString ignored;
+    predictResult(values, o1, o2, o3, o4, o5, alpha, slot, ignored);
+}
+
+void DoeBussinessApi::predictResult(const QList<QString>& values, double& o1, double& o2, double& o3,
+                                    double& o4, double& o5, double alpha, int slot, QString& err)
+{
     o1 = o2 = o3 = o4 = o5 = kNaN;
-    if (!m_functionManager || !m_fitModelManager || !m_tableManager || !_isRegressionSlot(slot))
+    if (!m_functionManager || !m_fitModelManager || !m_tableManager || !_isRegressionSlot(slot)) {
+        err += QStringLiteral("No fitted model\n");
         return;
+    }
     const QList<QString>& factors = m_fitModelManager->modelFactorList();
+    if (values.size() != factors.size()) {
+        err += QStringLiteral("Expected %1 factor values, got %2\n").arg(factors.size()).arg(values.size());
+        return;
+    }
     QList<QString> converted = values;
-    for (int i = 0; i < converted.size() && i < factors.size(); ++i) {
+    QString bad;
+    for (int i = 0; i < converted.size(); ++i) {
         const int c = m_tableManager->columnIndex(factors[i]);
-        if (c < 0)
+        const QString text = values[i].trimmed();
+        if (c < 0) {
+            bad += QStringLiteral("%1: no such column\n").arg(factors[i]);
             continue;
+        }
         const DoeDesignTableColumInfo& col = m_tableManager->columns()[c];
-        if (col.role != Continuous)
-            converted[i] = QString::number(qMax(0, col.values.indexOf(converted[i])));
+        bool ok = false;
+        const double number = text.toDouble(&ok);
+        const bool finite = ok && std::isfinite(number);
+        if (col.role == Continuous) {
+            if (!finite)
+                bad += QStringLiteral("%1: \"%2\" is not a number\n").arg(factors[i], values[i]);
+            continue;
+        }
+        int level = col.values.indexOf(text);
+        // A discrete numeric level may be written another way ("1.0" for "1").
+        for (int k = 0; level < 0 && finite && col.role == DiscreteNumeric && k < col.values.size(); ++k)
+            if (col.values[k].toDouble() == number)
+                level = k;
+        if (level < 0)
+            bad += QStringLiteral("%1: \"%2\" is not one of its levels (%3)\n")
+                       .arg(factors[i], values[i], col.values.join(QStringLiteral(", ")));
+        else
+            converted[i] = QString::number(level);
+    }
+    if (!bad.isEmpty()) {
+        err += bad;
+        return;
     }
     m_functionManager->predictResult(converted, o1, o2, o3, o4, o5, alpha, slot);
 }

@@ -91,13 +91,27 @@ void DoeCommon::calculateMeanAndStd(const QVector<double>& v, double& mean, doub
     std = 0.0;
     if (v.isEmpty())
         return;
-    double sum = 0.0;
-    for (double x : v)
-        sum += x;
-    mean = sum / v.size();
+    // Sums of the distances from the first value, compensated: equal values give exactly their
+    // value and 0, and long runs of nearly equal values lose no digits to the running sum.
+    const double shift = v.first();
+    double sum = 0.0, carry = 0.0;
+    for (double x : v) {
+        const double d = x - shift;
+        const double t = sum + d;
+        carry += std::fabs(sum) >= std::fabs(d) ? (sum - t) + d : (d - t) + sum;
+        sum = t;
+    }
+    const double offset = (sum + carry) / v.size();
+    mean = shift + offset;
     double squares = 0.0;
-    for (double x : v)
-        squares += (x - mean) * (x - mean);
+    carry = 0.0;
+    for (double x : v) {
+        const double d = (x - shift) - offset;
+        const double y = d * d - carry;
+        const double t = squares + y;
+        carry = (t - squares) - y;
+        squares = t;
+    }
     std = std::sqrt(squares / v.size());
 }
 

@@ -2,7 +2,9 @@
 
 #include <boost/math/distributions/fisher_f.hpp>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace doeBussiness {
 
@@ -69,6 +71,9 @@ DoeLackOfFitResult computeLackOfFit(const QVector<QVector<QString>>& factorRows,
         groups[groupOf[i]].append(i);
     }
     long double pureSS = 0.0L;
+    long double scale = 0.0L;
+    for (int i = 0; i < n; ++i)
+        scale = std::max(scale, std::fabs(static_cast<long double>(responses[i])));
     for (const QVector<int>& g : groups) {
         long double mean = 0.0L;
         for (int i : g)
@@ -85,9 +90,15 @@ DoeLackOfFitResult computeLackOfFit(const QVector<QVector<QString>>& factorRows,
     r.pureErrorSS = static_cast<double>(pureSS);
     r.totalErrorDF = errorDF;
     r.totalErrorSS = errorSS;
+    // Replicates equal to the last digit leave only rounding: that pure error is zero.
+    const long double floor = n * (16.0L * std::numeric_limits<double>::epsilon() * scale)
+                              * (16.0L * std::numeric_limits<double>::epsilon() * scale);
+    if (pureSS <= floor)
+        r.pureErrorSS = 0.0;
     r.lackOfFitDF = std::max(0, errorDF - pureDF);
-    // Rounding can leave the fit's error a hair below the pure error; a lack of fit is never negative.
-    r.lackOfFitSS = std::max(0.0, errorSS - r.pureErrorSS);
+    // No degrees of freedom left means nothing lacks: the fit's error is the pure error, and the
+    // difference of the two is rounding. Otherwise a lack of fit is never negative.
+    r.lackOfFitSS = r.lackOfFitDF > 0 ? std::max(0.0, errorSS - r.pureErrorSS) : 0.0;
     r.pureErrorMS = r.pureErrorSS / pureDF;
     r.totalErrorMS = errorSS / errorDF;
     if (r.lackOfFitDF > 0) {
@@ -95,6 +106,8 @@ DoeLackOfFitResult computeLackOfFit(const QVector<QVector<QString>>& factorRows,
         if (r.pureErrorMS > 0.0) {
             r.fRatio = r.lackOfFitMS / r.pureErrorMS;
             r.probF = upperTail(r.fRatio, r.lackOfFitDF, pureDF);
+        } else {
+            r.note = QStringLiteral("pure error is zero");
         }
     }
     return r;

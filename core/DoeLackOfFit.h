@@ -25,6 +25,8 @@ struct PLAN_CORE_EXPORT DoeLackOfFitResult {
     double totalErrorMS = std::numeric_limits<double>::quiet_NaN();
     double fRatio = std::numeric_limits<double>::quiet_NaN();
     double probF = std::numeric_limits<double>::quiet_NaN();
+    // Why F and Prob > F are missing although the lack of fit has degrees of freedom.
+    QString note;
 };
 
 // Rows with the same factor texts (compared as numbers where both parse) form one group. The

@@ -2,6 +2,7 @@
 // through the fitted model of the slot, and access to its table and values.
 #include "DoeBussinessApi.h"
 
+#include "DoeCommon.h"
 #include "DoeFitModelManager.h"
 #include "DoeFunctionManager.h"
 #include "DoeMonteCarloSimulator.h"
@@ -90,6 +91,15 @@ bool DoeBussinessApi::setMonteCarloResponseInfo(int slot, const QString& name,
     auto& map = m_fitModelManager->slotSettings().monteCarloResponses[slot];
     if (!isMonteCarloResponseInfoValid(info)) {
         err += QStringLiteral("Invalid Value\n");
+        info = map.value(name);
+        return false;
+    }
+    // Inverted limits would count every value as a defect.
+    double lower = 0.0, upper = 0.0;
+    if (DoeCommon::getLeftAndRightInfo(info.lowerSpecLimit, info.upperSpecLimit, lower, upper) == 3
+        && lower > upper) {
+        err += QStringLiteral("Invalid Value\nThe lower spec limit %1 is above the upper spec limit %2\n")
+                   .arg(info.lowerSpecLimit, info.upperSpecLimit);
         info = map.value(name);
         return false;
     }

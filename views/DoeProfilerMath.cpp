@@ -286,5 +286,24 @@ double capabilityIndex(double mean, double sd, int kind, double lower, double up
     }
 }
 
+QString capabilityLine(double mean, double sd, int kind, double lower, double upper, bool rateDefined,
+                       double inSpecRate)
+{
+    if (kind == 0)
+        return QStringLiteral("Cpk: none (no spec limits)");
+    if (kind < 0 || kind > 3)
+        return QStringLiteral("Cpk: none (invalid spec limits)");
+    QString cpk;
+    // A spread at the rounding floor of the mean is no variation: its Cpk would be noise.
+    if (std::isfinite(sd) && std::isfinite(mean) && sd <= 8.0 * std::numeric_limits<double>::epsilon() * std::fabs(mean))
+        cpk = QStringLiteral("\u2014 (no variation)");
+    else {
+        const double c = capabilityIndex(mean, sd, kind, lower, upper);
+        cpk = std::isfinite(c) ? QString::number(c, 'g', 6) : QStringLiteral("\u2014");
+    }
+    const QString ppm = rateDefined ? QString::number((1.0 - inSpecRate) * 1e6, 'g', 6) + " ppm" : QString("none");
+    return QStringLiteral("Cpk: %1      Defect rate: %2").arg(cpk, ppm);
+}
+
 }  // namespace profiler
 }  // namespace doeUI

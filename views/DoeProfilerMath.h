@@ -4,6 +4,7 @@
 #include "plan_views_global.h"
 
 #include <QPointF>
+#include <QString>
 #include <QVector>
 
 namespace doeUI {
@@ -61,6 +62,11 @@ PLAN_VIEWS_EXPORT bool inSpec(double y, int kind, double lower, double upper);
 // the nearer limit in units of three standard deviations (one-sided for one limit). NaN when
 // there is no limit, the limits are invalid (kind 0 or -1) or sd is not positive.
 PLAN_VIEWS_EXPORT double capabilityIndex(double mean, double sd, int kind, double lower, double upper);
+
+// The capability line under the Monte Carlo results: "Cpk: ..." with the reason when there is
+// none (no limits, invalid limits, no variation), then the defect rate in ppm when limits exist.
+PLAN_VIEWS_EXPORT QString capabilityLine(double mean, double sd, int kind, double lower, double upper,
+                                         bool rateDefined, double inSpecRate);
 
 }  // namespace profiler
 }  // namespace doeUI

@@ -226,6 +226,7 @@ void DoeRegressionResultDlg::loadRegressionData()
 bool DoeRegressionResultDlg::buildActualByPredicted()
 {
     QVector<double> predicted, upper, lower, actual;
+    bool bandDefined = true;
     double lo = 0, hi = 0;
     bool first = true;
     auto track = [&](double v) {
@@ -239,17 +240,18 @@ bool DoeRegressionResultDlg::buildActualByPredicted()
     for (const auto& row : m_factorRows) {
         double p = 0, cl = 0, pl = 0, cu = 0, pu = 0;
         m_facade->predictResult(row.toList(), p, cl, pl, cu, pu, 0.05, m_modelIndex);
-        for (double v : {p, cl, pl, cu, pu}) {
-            if (!std::isfinite(v)) {
-                QMessageBox::warning(this, "Warning", "Invalid Result");
-                return false;
-            }
+        // Without error degrees of freedom the prediction stands and only the band is missing.
+        if (!std::isfinite(p)) {
+            QMessageBox::warning(this, "Warning", "Invalid Result");
+            return false;
         }
+        bandDefined = bandDefined && std::isfinite(pu) && std::isfinite(pl);
         predicted.append(p);
         upper.append(pu);
         lower.append(pl);
         for (double v : {p, cl, pl, cu, pu})
-            track(v);
+            if (std::isfinite(v))
+                track(v);
     }
     bool firstActual = true;
     double alo = 0, ahi = 0;
@@ -312,6 +314,11 @@ bool DoeRegressionResultDlg::buildActualByPredicted()
         keys.append(predicted[i]);
         up.append(upper[i]);
         down.append(lower[i]);
+    }
+    if (!bandDefined) {
+        keys.clear();
+        up.clear();
+        down.clear();
     }
     if (!keys.isEmpty()) {
         keys.prepend(a);

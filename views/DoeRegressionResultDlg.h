@@ -117,6 +117,13 @@ private:
     void fillCodedNote();
     void updatePredictionLabel();
     bool settingFromText(int factor, const QString& text, double& setting) const;
+    // A setting as the user reads it: the level text for a level factor, else the number.
+    QString settingText(int factor) const;
+    // Predicts once at the current settings; every readout (heading, axis label, markers,
+    // desirability) shows this one result. False when even the prediction is missing.
+    bool predictCurrent();
+    bool intervalsDefined() const;
+    double currentDesirability() const;
     void followProfilerInMonteCarlo();
     void addSpecLines(QCustomPlot* plot, int kind, double lower, double upper);
 
@@ -171,6 +178,10 @@ private:
     // The mean last handed to the Monte Carlo settings per factor; a stored mean still equal
     // to it was not typed by the user and keeps following the profiler.
     QVector<double> m_monteCarloFollowed;
+    // The prediction at the current settings and its bounds (NaN bounds: intervals undefined).
+    double m_currentPrediction = 0, m_currentConfLow = 0, m_currentConfHigh = 0, m_currentPredLow = 0,
+           m_currentPredHigh = 0;
+    bool m_currentValid = false;
     bool m_placed = false;
 };
 

@@ -41,16 +41,28 @@ void DoeRegressionResultDlg::buildLackOfFitTable()
     const int dfs[] = {lof.lackOfFitDF, lof.pureErrorDF, lof.totalErrorDF};
     const double ss[] = {lof.lackOfFitSS, lof.pureErrorSS, lof.totalErrorSS};
     const double ms[] = {lof.lackOfFitMS, lof.pureErrorMS, lof.totalErrorMS};
+    // With a zero pure error the test has no value: a dash and the reason, never an infinity.
+    const QString dash = QStringLiteral("\u2014");
+    const bool undefined = !lof.note.isEmpty();
+    const QString f = undefined ? dash : number(lof.fRatio);
+    const QString p = undefined ? dash
+                      : std::isfinite(lof.probF) && lof.probF < 1e-4 ? QStringLiteral("<.0001")
+                                                                     : number(lof.probF);
     for (int r = 0; r < 3; ++r) {
         t->setItem(r + 1, 0, label(sources[r]));
         t->setItem(r + 1, 1, item(QString::number(dfs[r])));
         t->setItem(r + 1, 2, item(number(ss[r])));
         t->setItem(r + 1, 3, item(number(ms[r])));
-        t->setItem(r + 1, 4, item(r == 0 ? number(lof.fRatio) : QString()));
-        t->setItem(r + 1, 5, item(r == 0 ? number(lof.probF) : QString()));
+        t->setItem(r + 1, 4, item(r == 0 ? f : QString()));
+        t->setItem(r + 1, 5, item(r == 0 ? p : QString()));
     }
     m_form->verticalLayout_result->addWidget(t);
     m_lackOfFitTable = t;
+    if (undefined) {
+        auto* note = new QLabel(QString("Note: %1").arg(lof.note), this);
+        note->setObjectName("label_lack_of_fit_note");
+        m_form->verticalLayout_result->addWidget(note);
+    }
 }
 
 void DoeRegressionResultDlg::fillCodedNote()
@@ -148,20 +160,21 @@ void DoeRegressionResultDlg::updatePredictionLabel()
         const int at = layout->indexOf(m_plots.first()->parentWidget());
         layout->insertWidget(at < 0 ? layout->count() : at, m_predictionLabel);
     }
-    double x = 0;
-    const QList<QString> row = settingTexts(-1, 0, x);
-    double y = 0, lowC = 0, lowP = 0, upC = 0, upP = 0;
-    m_facade->predictResult(row, y, lowC, lowP, upC, upP, 0.05, m_modelIndex);
     const QString name = m_responses.value(m_modelIndex);
-    if (!std::isfinite(y) || !std::isfinite(lowC) || !std::isfinite(upC) || !std::isfinite(lowP)
-        || !std::isfinite(upP)) {
+    if (!m_currentValid) {
         m_predictionLabel->setText(QString("%1: no prediction at the current settings").arg(name));
         return;
     }
     auto g = [](double v) { return QString::number(v, 'g', 6); };
+    if (!intervalsDefined()) {
+        m_predictionLabel->setText(QString("%1 = %2      intervals undefined (no error degrees of freedom)")
+                                       .arg(name, g(m_currentPrediction)));
+        return;
+    }
     m_predictionLabel->setText(
         QString("%1 = %2      95% confidence interval [%3, %4]      95% prediction interval [%5, %6]")
-            .arg(name, g(y), g(lowC), g(upC), g(lowP), g(upP)));
+            .arg(name, g(m_currentPrediction), g(m_currentConfLow), g(m_currentConfHigh), g(m_currentPredLow),
+                 g(m_currentPredHigh)));
 }
 
 void DoeRegressionResultDlg::followProfilerInMonteCarlo()

@@ -103,11 +103,10 @@ bool DoeRegressionResultDlg::computeProfiles(bool usedOnlyForRange)
             const QList<QString> row = settingTexts(j, p, x);
             double y = 0, lowC = 0, lowP = 0, upC = 0, upP = 0;
             m_facade->predictResult(row, y, lowC, lowP, upC, upP, 0.05, m_modelIndex);
-            for (double v : {y, lowC, lowP, upC, upP}) {
-                if (!std::isfinite(v)) {
-                    QMessageBox::warning(this, "Warning", "Invalid Result");
-                    return false;
-                }
+            // A fit without error degrees of freedom still predicts; only its bands are undefined.
+            if (!std::isfinite(y)) {
+                QMessageBox::warning(this, "Warning", "Invalid Result");
+                return false;
             }
             grid[j].append(x);
             pred[j].append(y);
@@ -117,6 +116,8 @@ bool DoeRegressionResultDlg::computeProfiles(bool usedOnlyForRange)
             pu[j].append(upP);
             if (counts) {
                 for (double v : {y, lowC, lowP, upC, upP}) {
+                    if (!std::isfinite(v))
+                        continue;
                     if (first) {
                         yMin = yMax = v;
                         first = false;
@@ -206,7 +207,7 @@ bool DoeRegressionResultDlg::buildProfiler()
             m_settings[j] = std::max(0.0, m_settings[j]);
     }
 
-    if (!computeProfiles(false))
+    if (!computeProfiles(false) || !predictCurrent())
         return false;
     // The first build's range covers every factor.
     int goal = 0;
@@ -366,11 +367,17 @@ void DoeRegressionResultDlg::fillCell(int row, int col)
         return QCPRange(lo, hi);
     };
     if (row == 0 && !last) {
+        // Undefined bands (no error degrees of freedom) are left empty rather than drawn from NaN.
+        auto band = [&](int graph, const QVector<double>& values) {
+            const bool finite = std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+            plot->graph(graph)->setData(finite ? m_grid[col] : QVector<double>(),
+                                        finite ? values : QVector<double>());
+        };
         plot->graph(0)->setData(m_grid[col], m_predicted[col]);
-        plot->graph(1)->setData(m_grid[col], m_confidenceUpper[col]);
-        plot->graph(2)->setData(m_grid[col], m_confidenceLower[col]);
-        plot->graph(3)->setData(m_grid[col], m_predictionUpper[col]);
-        plot->graph(4)->setData(m_grid[col], m_predictionLower[col]);
+        band(1, m_confidenceUpper[col]);
+        band(2, m_confidenceLower[col]);
+        band(3, m_predictionUpper[col]);
+        band(4, m_predictionLower[col]);
         plot->graph(1)->setVisible(m_showConfidence);
         plot->graph(2)->setVisible(m_showConfidence);
         plot->graph(3)->setVisible(m_showPrediction);
@@ -380,7 +387,7 @@ void DoeRegressionResultDlg::fillCell(int row, int col)
         setMarker(row, col, m_settings[col]);
     } else if (row == 1 && !last) {
         plot->graph(0)->setData(m_grid[col], m_desirabilityProfiles[col]);
-        plot->xAxis->setLabel(QString("%2\n%1").arg(m_allFactors.value(col)).arg(gArg(m_settings[col])));
+        plot->xAxis->setLabel(QString("%2\n%1").arg(m_allFactors.value(col)).arg(settingText(col)));
         plot->xAxis->setRange(xRange(col));
         plot->yAxis->setRange(-0.1, 1.1);
         setMarker(row, col, m_settings[col]);
@@ -413,7 +420,9 @@ void DoeRegressionResultDlg::setMarker(int row, int col, double x)
     if (!last)
         m_settings[factor] = setting;
     double y = 0;
-    if (row == 0)
+    if (m_currentValid)
+        y = row == 0 ? m_currentPrediction : currentDesirability();
+    else if (row == 0)
         y = m_predicted[factor].value(idx);
     else
         y = m_desirabilityProfiles[factor].value(idx);
@@ -466,8 +475,9 @@ bool DoeRegressionResultDlg::changeSetting(int row, int col, double x)
     }
     const int idx = profiler::snapSetting(isContinuous(col), m_grid[col], levelTexts(col).size(), setting, setting);
     m_settings[col] = setting;
-    if (!computeProfiles(true)) {
+    if (!computeProfiles(true) || !predictCurrent()) {
         m_settings = before;
+        predictCurrent();
         return false;
     }
     profiler::holdPointsInRange(m_desirabilityPoints, m_yLower, m_yUpper);
@@ -525,14 +535,65 @@ void DoeRegressionResultDlg::setLabelTexts(int changed, int idx)
     const int lc = labelColumn();
     QCustomPlot* top = m_plots.value(lc);
     QCustomPlot* bottom = m_plots.value(m_factorCount + 1 + lc);
-    top->yAxis->setLabel(QString("%6\n%1\ncon:[%2,%3](red)\npre:[%4 ,%5](blue)")
-                             .arg(gArg(m_predicted[changed].value(idx)))
-                             .arg(gArg(m_confidenceLower[changed].value(idx)))
-                             .arg(gArg(m_confidenceUpper[changed].value(idx)))
-                             .arg(gArg(m_predictionLower[changed].value(idx)))
-                             .arg(gArg(m_predictionUpper[changed].value(idx)))
-                             .arg(m_responses.value(m_modelIndex)));
-    bottom->yAxis->setLabel(QString("Desirability\n%1\n\n").arg(gArg(m_desirabilityProfiles[changed].value(idx))));
+    if (!top || !bottom)
+        return;
+    // The readouts show the prediction at the settings themselves, not the nearest curve point.
+    const double y = m_currentValid ? m_currentPrediction : m_predicted[changed].value(idx);
+    const double d = m_currentValid ? currentDesirability() : m_desirabilityProfiles[changed].value(idx);
+    if (!m_currentValid || intervalsDefined()) {
+        top->yAxis->setLabel(QString("%6\n%1\ncon:[%2,%3](red)\npre:[%4 ,%5](blue)")
+                                 .arg(gArg(y))
+                                 .arg(gArg(m_currentValid ? m_currentConfLow : m_confidenceLower[changed].value(idx)))
+                                 .arg(gArg(m_currentValid ? m_currentConfHigh : m_confidenceUpper[changed].value(idx)))
+                                 .arg(gArg(m_currentValid ? m_currentPredLow : m_predictionLower[changed].value(idx)))
+                                 .arg(gArg(m_currentValid ? m_currentPredHigh : m_predictionUpper[changed].value(idx)))
+                                 .arg(m_responses.value(m_modelIndex)));
+    } else {
+        top->yAxis->setLabel(QString("%2\n%1\nintervals undefined\n(no error DF)")
+                                 .arg(gArg(y), m_responses.value(m_modelIndex)));
+    }
+    bottom->yAxis->setLabel(QString("Desirability\n%1\n\n").arg(gArg(d)));
+}
+
+bool DoeRegressionResultDlg::intervalsDefined() const
+{
+    for (double v : {m_currentConfLow, m_currentConfHigh, m_currentPredLow, m_currentPredHigh})
+        if (!std::isfinite(v))
+            return false;
+    return true;
+}
+
+double DoeRegressionResultDlg::currentDesirability() const
+{
+    const double d = profiler::desirabilityOf(m_currentPrediction, m_desirabilityKeys, m_desirabilityValues);
+    return std::isfinite(d) ? d : 0.0;
+}
+
+bool DoeRegressionResultDlg::predictCurrent()
+{
+    double x = 0;
+    const QList<QString> row = settingTexts(-1, 0, x);
+    double y = 0, lowC = 0, lowP = 0, upC = 0, upP = 0;
+    m_facade->predictResult(row, y, lowC, lowP, upC, upP, 0.05, m_modelIndex);
+    m_currentPrediction = y;
+    m_currentConfLow = lowC;
+    m_currentConfHigh = upC;
+    m_currentPredLow = lowP;
+    m_currentPredHigh = upP;
+    m_currentValid = std::isfinite(y);
+    return m_currentValid;
+}
+
+QString DoeRegressionResultDlg::settingText(int factor) const
+{
+    const double v = m_settings.value(factor);
+    if (!isContinuous(factor)) {
+        const QStringList levels = levelTexts(factor);
+        const int k = static_cast<int>(v);
+        if (k >= 0 && k < levels.size() && k == v)
+            return levels[k];
+    }
+    return g6(v);
 }
 
 void DoeRegressionResultDlg::slot_conAndPreDisplay()
@@ -589,7 +650,7 @@ void DoeRegressionResultDlg::buildEntryRow()
                 pairs << QString("%1 = %2").arg(k).arg(levels[k]);
             edit->setToolTip(QString("Type a level or its number: %1").arg(pairs.join(", ")));
         }
-        edit->setText(g6(m_settings.value(i)));
+        edit->setText(settingText(i));
         const bool used = m_factorUsed.value(i, false);
         label->setVisible(used);
         edit->setVisible(used);
@@ -612,7 +673,7 @@ void DoeRegressionResultDlg::refreshEntryFields()
 {
     for (int i = 0; i < m_factorEdits.size(); ++i) {
         QSignalBlocker block(m_factorEdits[i]);
-        m_factorEdits[i]->setText(g6(m_settings.value(i)));
+        m_factorEdits[i]->setText(settingText(i));
     }
 }
 
@@ -723,6 +784,11 @@ bool DoeRegressionResultDlg::eventFilter(QObject* watched, QEvent* event)
             computeDesirabilityProfiles();
             for (int c = 0; c < m_factorCount; ++c)
                 fillCell(1, c);
+            // The desirability readout follows the reshaped function, as the curves do.
+            if (labelColumn() < m_factorCount) {
+                setLabelTexts(labelColumn(), 0);
+                m_plots.value(m_factorCount + 1 + labelColumn())->replot();
+            }
             m_desirabilityChanged = false;
         }
         break;

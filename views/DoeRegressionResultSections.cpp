@@ -2,7 +2,6 @@
 // and the sensitivity section.
 #include "DoeRegressionResultDlg.h"
 
-#include "DoeBusyRun.h"
 #include "ui_DoeRegressionResultDlg.h"
 
 #include "DoeBusyRun.h"
@@ -223,10 +222,7 @@ void DoeRegressionResultDlg::slot_DoeMonteCarloStimulat()
     delete m_capabilityLabel;
     m_capabilityLabel = new QLabel(this);
     m_capabilityLabel->setObjectName("label_monte_carlo_capability");
-    const double cpk = profiler::capabilityIndex(mean, sd, kind, lower, upper);
-    const QString cpkText = std::isfinite(cpk) ? QString::number(cpk, 'g', 6) : QString("none (no spec limits)");
-    const QString ppmText = rateDefined ? QString::number((1.0 - rate) * 1e6, 'g', 6) + " ppm" : QString("none");
-    m_capabilityLabel->setText(QString("Cpk: %1      Defect rate: %2").arg(cpkText, ppmText));
+    m_capabilityLabel->setText(profiler::capabilityLine(mean, sd, kind, lower, upper, rateDefined, rate));
     QVBoxLayout* layout = m_form->prediction_profiler_layout;
     layout->insertWidget(layout->indexOf(table) + 1, m_capabilityLabel);
 }

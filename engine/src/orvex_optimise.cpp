@@ -39,7 +39,37 @@ double Desirability::operator()(double y) const
     return std::min(1.0, std::max(0.0, v));
 }
 
+double Desirability::preference(double y) const
+{
+    const double top = std::max(d_[0], std::max(d_[1], d_[2]));
+    if (d_[2] >= top)
+        return y;
+    if (d_[0] >= top)
+        return -y;
+    return -std::fabs(y - y_[1]);
+}
+
 namespace {
+
+// Desirability first; among equal desirabilities (a flat top) the response the shape prefers.
+struct Score {
+    double d = kNaN;
+    double pref = kNaN;
+    bool isNaN() const { return std::isnan(d); }
+};
+
+bool better(const Score& a, const Score& b)
+{
+    if (a.isNaN())
+        return false;
+    if (b.isNaN())
+        return true;
+    if (a.d > b.d + 1e-9)
+        return true;
+    if (a.d < b.d - 1e-9)
+        return false;
+    return a.pref > b.pref + 1e-12 * std::max(1.0, std::fabs(b.pref));
+}
 
 class Optimiser {
 public:
@@ -56,17 +86,24 @@ public:
         return predictRow(fit_, row_.data());
     }
 
-    double value(const std::vector<double>& x) { return des_(predictAt(x)); }
+    Score value(const std::vector<double>& x)
+    {
+        const double y = predictAt(x);
+        Score s;
+        s.d = des_(y);
+        s.pref = des_.preference(y);
+        return s;
+    }
 
     // Coordinate ascent: each continuous coordinate is moved to its exact best (the prediction
     // is quadratic along it); level factors listed in freeLevels try every level.
-    double climb(std::vector<double>& x, const std::vector<int>& freeLevels)
+    Score climb(std::vector<double>& x, const std::vector<int>& freeLevels)
     {
-        double cur = value(x);
-        if (std::isnan(cur))
+        Score cur = value(x);
+        if (cur.isNaN())
             return cur;
         for (int pass = 0; pass < 100; ++pass) {
-            const double before = cur;
+            const Score before = cur;
             for (int f = 0; f < F_; ++f) {
                 const Factor& fac = m_.factor(f);
                 if (fac.kind == FactorKind::Continuous)
@@ -74,14 +111,14 @@ public:
                 else if (std::find(freeLevels.begin(), freeLevels.end(), f) != freeLevels.end())
                     cur = bestLevel(x, f, cur);
             }
-            if (!(cur > before + 1e-12))
+            if (!better(cur, before))
                 break;
         }
         return cur;
     }
 
 private:
-    double bestContinuous(std::vector<double>& x, int f, double cur)
+    Score bestContinuous(std::vector<double>& x, int f, Score cur)
     {
         const Factor& fac = m_.factor(f);
         const double lo = fac.lowerBound(), hi = fac.upperBound();
@@ -118,15 +155,15 @@ private:
             cands[nc++] = (-b - s) / (2.0 * c);
             cands[nc++] = (-b + s) / (2.0 * c);
         }
-        double best = cur;
+        Score best = cur;
         double bestX = keep;
         for (int k = 0; k < nc; ++k) {
             const double t = cands[k];
             if (!(t >= -1.0 && t <= 1.0))
                 continue;
             x[f] = mid + half * t;
-            const double v = value(x);
-            if (v > best + 1e-12) {
+            const Score v = value(x);
+            if (better(v, best)) {
                 best = v;
                 bestX = x[f];
             }
@@ -135,15 +172,16 @@ private:
         return best;
     }
 
-    double bestLevel(std::vector<double>& x, int f, double cur)
+    Score bestLevel(std::vector<double>& x, int f, Score cur)
     {
         const int L = m_.factor(f).levelCount();
         const double keep = x[f];
-        double best = cur, bestX = keep;
+        Score best = cur;
+        double bestX = keep;
         for (int l = 0; l < L; ++l) {
             x[f] = l;
-            const double v = value(x);
-            if (v > best + 1e-12) {
+            const Score v = value(x);
+            if (better(v, best)) {
                 best = v;
                 bestX = l;
             }
@@ -183,7 +221,7 @@ double maximiseDesirability(const Model& model, const Fit& fit, const Desirabili
     const std::vector<int> freeLevels = enumerate ? std::vector<int>() : levelFactors;
     const long comboCount = enumerate ? static_cast<long>(combos) : 1;
 
-    double bestValue = kNaN;
+    Score bestValue;
     std::vector<double> x(F, 0.0);
     for (long combo = 0; combo < comboCount; ++combo) {
         for (int s = 0; s < restarts; ++s) {
@@ -200,14 +238,14 @@ double maximiseDesirability(const Model& model, const Fit& fit, const Desirabili
                     x[f] = s == 0 ? 0.0 : rng.below(fac.levelCount());
                 }
             }
-            const double v = opt.climb(x, freeLevels);
-            if (!std::isnan(v) && (std::isnan(bestValue) || v > bestValue + 1e-12)) {
+            const Score v = opt.climb(x, freeLevels);
+            if (better(v, bestValue)) {
                 bestValue = v;
                 best = x;
             }
         }
     }
-    return bestValue;
+    return bestValue.d;
 }
 
 }  // namespace orvex

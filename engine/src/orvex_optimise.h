@@ -18,6 +18,9 @@ public:
     bool isValid() const { return valid_; }
     double operator()(double y) const;
     const double* knots() const { return y_; }
+    // Orders responses of equal desirability by the shape's own goal: larger is better when the
+    // highest knot is the most desirable, smaller when the lowest is, else closer to the middle knot.
+    double preference(double y) const;
 
 private:
     double y_[3];

@@ -20,6 +20,7 @@ struct LofCase {
     long double lofSS, pureSS, totalSS;
     bool hasF;
     long double f, p;
+    const char* note = "";
 };
 
 // Prob > F for F(1, 3) = t(3)^2: P(|T| > t) = 1 - (2 / pi) (t / (sqrt(3) (1 + t^2 / 3)) + atan(t / sqrt(3))).
@@ -44,6 +45,11 @@ TEST(LackOfFit, HandWorkedTables)
         {"categorical factor, saturated", {"C", "Y"},
          {{"a", "1"}, {"a", "3"}, {"b", "6"}, {"b", "8"}, {"c", "5"}, {"c", "7"}}, {},
          true, 0, 3, 3, 0, 6, 6, false, 0, 0},
+        // Identical replicates: the line 4 + 2 X leaves 12 on 4 DF, all of it lack of fit, and
+        // F is undefined.
+        {"pure error zero", {"X", "Y"},
+         {{"-1", "1"}, {"-1", "1"}, {"0", "6"}, {"0", "6"}, {"1", "5"}, {"1", "5"}}, {"X"},
+         true, 1, 3, 4, 12, 0, 12, false, 0, 0, "pure error is zero"},
         {"no replicates", {"X", "Y"}, {{"-1", "1"}, {"0", "2"}, {"1", "4"}, {"0.5", "3"}}, {"X"},
          false, 0, 0, 0, 0, 0, 0, false, 0, 0},
     };
@@ -68,6 +74,9 @@ TEST(LackOfFit, HandWorkedTables)
         EXPECT_NEAR(r.totalErrorSS, double(c.totalSS), 1e-9);
         EXPECT_NEAR(r.pureErrorMS, double(c.pureSS / c.pureDF), 1e-12);
         EXPECT_NEAR(r.totalErrorMS, double(c.totalSS / c.totalDF), 1e-9);
+        if (c.lofDF == 0)
+            EXPECT_EQ(r.lackOfFitSS, 0.0);  // exactly: nothing is left to lack
+        EXPECT_EQ(r.note, c.note);
         EXPECT_EQ(std::isfinite(r.fRatio), c.hasF);
         EXPECT_EQ(std::isfinite(r.probF), c.hasF);
         if (c.hasF) {

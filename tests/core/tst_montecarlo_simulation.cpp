@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "DoeCommon.h"
 #include "DoeMonteCarloSimulator.h"
 
 using namespace doeBussiness;
@@ -344,4 +345,24 @@ TEST(MonteCarloSimulation, RefusalsLeaveNoNumbers)
     EXPECT_EQ(DoeMonteCarloTable::numberText(1.0 / 3.0), "0.333333");
     EXPECT_EQ(DoeMonteCarloTable::numberText(1234567.0), "1.23457e+06");
     EXPECT_TRUE(std::isnan(t.value(0, 0)));
+}
+
+// A constant output has no spread at all, however many runs; a large offset costs no digits.
+TEST(MonteCarloSimulation, MeanAndSdOfLongAndOffsetRuns)
+{
+    const struct {
+        const char* name;
+        QVector<double> values;
+        double mean, sd;
+    } rows[] = {
+        {"100000 equal values", QVector<double>(100000, 83.4767), 83.4767, 0.0},
+        {"4 equal values", QVector<double>(4, 0.1), 0.1, 0.0},
+        {"offset 1e9 + 1..4", {1e9 + 1, 1e9 + 2, 1e9 + 3, 1e9 + 4}, 1e9 + 2.5, std::sqrt(1.25)},
+    };
+    for (const auto& r : rows) {
+        double mean = -1, sd = -1;
+        DoeCommon::calculateMeanAndStd(r.values, mean, sd);
+        EXPECT_EQ(mean, r.mean) << r.name;
+        EXPECT_EQ(sd, r.sd) << r.name;
+    }
 }

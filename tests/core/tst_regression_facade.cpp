@@ -205,7 +205,7 @@ TEST_F(RegressionFacade, CategoricalFactorMatchesIndependentFit)
     const Reference ref = reference(api, complete, {"C", "A"}, "Y");
     checkFit(api, ref, {"green", "0.3"});
 
-    // Level cells are coded by their index; a text that is no level predicts as level 0.
+    // Level cells are coded by their index; a text that is no level predicts nothing.
     QVector<QVector<QString>> conv;
     api.getTableFactorConvertedDataForRegression(conv);
     ASSERT_EQ(conv.size(), 18);
@@ -213,7 +213,8 @@ TEST_F(RegressionFacade, CategoricalFactorMatchesIndependentFit)
     double a[5], b[5];
     api.predictResult({"red", "0.3"}, a[0], a[1], a[2], a[3], a[4], 0.05, 0);
     api.predictResult({"purple", "0.3"}, b[0], b[1], b[2], b[3], b[4], 0.05, 0);
-    EXPECT_DOUBLE_EQ(a[0], b[0]);
+    EXPECT_TRUE(std::isfinite(a[0]));
+    EXPECT_TRUE(std::isnan(b[0]));
 
     // Factors used by entered terms, and the column records behind them.
     QList<QString> factors;
@@ -240,4 +241,109 @@ TEST_F(RegressionFacade, AliasedParameterIsLeftOut)
     const Reference ref = reference(api, t, {"A", "B"}, "Y");
     EXPECT_EQ(ref.sol.rank, 3);
     checkFit(api, ref, {"0.2", "0.2"});
+}
+
+namespace {
+
+// The shipped example fitted as the walkthrough does: Yield on Temp, Time and Catalyst, the
+// stepwise run to its end, then Run Model.
+bool fitExample(DoeBussinessApi& api, QString& err)
+{
+    if (!api.loadDoeTableByPath(QString(VARISTRA_SOURCE_DIR) + "/examples/design_with_results.csv", err)
+        || !api.setModelResponseList({"Yield"}, err) || !api.genModel_RSM_ByGivenList({"Temp", "Time", "Catalyst"}, err)
+        || api.canRunModel(err) != 1 || !api.preparationForModelRegression(err))
+        return false;
+    for (int step = 0; step < 100 && api.stepwiseStepCombine(0); ++step) {
+    }
+    return api.runModel(0);
+}
+
+double predictAt(DoeBussinessApi& api, const QList<QString>& x)
+{
+    double o[5];
+    api.predictResult(x, o[0], o[1], o[2], o[3], o[4], 0.05, 0);
+    return o[0];
+}
+
+}  // namespace
+
+TEST(ExampleFit, PredictionRefusesWhatItCannotRead)
+{
+    DoeBussinessApi api;
+    QString err;
+    ASSERT_TRUE(fitExample(api, err)) << err.toStdString();
+    const struct {
+        QList<QString> values;
+        const char* message;  // empty: a prediction
+    } rows[] = {
+        {{"175", "20", "B"}, ""},
+        {{"175", "20", "Z"}, "Catalyst: \"Z\" is not one of its levels (A, B, C)\n"},
+        {{"175", "20", "1"}, "Catalyst: \"1\" is not one of its levels (A, B, C)\n"},
+        {{"hot", "20", "B"}, "Temp: \"hot\" is not a number\n"},
+        {{"175", "", "B"}, "Time: \"\" is not a number\n"},
+        {{"inf", "20", "B"}, "Temp: \"inf\" is not a number\n"},
+        {{"175", "20"}, "Expected 3 factor values, got 2\n"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(QStringList(r.values).join(",").toStdString());
+        double o[5];
+        QString message = "kept\n";
+        api.predictResult(r.values, o[0], o[1], o[2], o[3], o[4], 0.05, 0, message);
+        EXPECT_EQ(message, QString("kept\n") + r.message);
+        double old[5];
+        api.predictResult(r.values, old[0], old[1], old[2], old[3], old[4], 0.05, 0);
+        for (int k = 0; k < 5; ++k) {
+            EXPECT_EQ(std::isfinite(o[k]), *r.message == 0) << k;
+            EXPECT_EQ(std::isnan(old[k]), std::isnan(o[k])) << k;
+        }
+    }
+    double o[5];
+    QString message;
+    api.predictResult({"175", "20", "B"}, o[0], o[1], o[2], o[3], o[4], 0.05, 3, message);
+    EXPECT_EQ(message, "No fitted model\n");
+    EXPECT_TRUE(std::isnan(o[0]));
+}
+
+// Above about 82 the default-shaped desirability is 1 everywhere: among those settings the best
+// response for the shape's goal wins, checked against every point of a fine grid.
+TEST(ExampleFit, MaximizeDesirabilityBreaksFlatTopsByTheGoal)
+{
+    DoeBussinessApi api;
+    QString err;
+    ASSERT_TRUE(fitExample(api, err)) << err.toStdString();
+    const QStringList levels = {"A", "B", "C"};
+    double gridMax = -1e300, gridMin = 1e300;
+    for (int i = 0; i <= 50; ++i)
+        for (int j = 0; j <= 20; ++j)
+            for (const QString& l : levels) {
+                const double y = predictAt(api, {QString::number(150 + i), QString::number(10 + j), l});
+                gridMax = std::max(gridMax, y);
+                gridMin = std::min(gridMin, y);
+            }
+    const struct {
+        const char* goal;
+        double y[3], d[3];
+        bool larger;
+    } rows[] = {
+        {"Maximize", {60, 71, 82}, {0, 0.5, 1}, true},
+        {"Minimize", {70, 75, 80}, {1, 0.5, 0}, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.goal);
+        QList<QString> settings;
+        const double best = api.calculateMax(settings, r.y[0], r.y[1], r.y[2], r.d[0], r.d[1], r.d[2], 10, 0);
+        EXPECT_EQ(best, 1.0);
+        ASSERT_EQ(settings.size(), 3);
+        const int level = settings[2].toInt();
+        ASSERT_TRUE(level >= 0 && level < 3);
+        const double y = predictAt(api, {settings[0], settings[1], levels[level]});
+        if (r.larger) {
+            EXPECT_GE(y, gridMax - 1e-9);
+            EXPECT_NEAR(settings[0].toDouble(), 195.5, 1.0);
+            EXPECT_NEAR(settings[1].toDouble(), 30.0, 1.0);
+            EXPECT_EQ(levels[level], "B");
+        } else {
+            EXPECT_LE(y, gridMin + 1e-9);
+        }
+    }
 }

@@ -293,11 +293,14 @@ TEST_F(ReportOut, CategoricalFactorByLevelText)
     const struct {
         const char* typed;
         double setting;
-    } rows[] = {{"L3", 2}, {"l2", 1}, {"0", 0}, {"bogus", 0}, {" L3 ", 2}};
+        const char* shown;
+    } rows[] = {{"L3", 2, "L3"}, {"l2", 1, "L2"}, {"0", 0, "L1"}, {"bogus", 0, "L1"}, {" L3 ", 2, "L3"}};
     for (const auto& r : rows) {
         c->setText(r.typed);
         QMetaObject::invokeMethod(c, "editingFinished");
         EXPECT_EQ(dlg->settings()[2], r.setting) << r.typed;
+        EXPECT_EQ(c->text(), r.shown) << r.typed;
+        EXPECT_EQ(cell(1, 2)->xAxis->label(), QString("%1\nC").arg(r.shown)) << r.typed;
     }
     auto ticker = cell(1, 2)->xAxis->ticker().dynamicCast<QCPAxisTickerText>();
     ASSERT_FALSE(ticker.isNull());
@@ -311,6 +314,44 @@ TEST_F(ReportOut, CategoricalFactorByLevelText)
     QMetaObject::invokeMethod(c, "editingFinished");
     EXPECT_NE(label->text(), before);
     EXPECT_TRUE(label->text().contains("95% prediction interval ["));
+    // The saved report names the level too.
+    const QString pdf = tmp.filePath("levels.pdf");
+    QString err;
+    ASSERT_TRUE(dlg->exportReport(pdf, err)) << err.toStdString();
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext not installed: text of the PDF not checked";
+    EXPECT_TRUE(pdfText(pdf).contains("C: L1")) << pdfText(pdf).toStdString();
+}
+
+// Identical replicates leave no pure error: the test has no F, and says why; a tiny Prob > F
+// reads "<.0001".
+TEST_F(ReportOut, LackOfFitWithoutPureErrorAndWithTinyProbability)
+{
+    ASSERT_TRUE(fit.load(true, true));  // every response 5: replicates agree exactly
+    ASSERT_TRUE(fit.prepare({"A", "B"})) << fit.message.toStdString();
+    fit.enterAll();
+    ASSERT_TRUE(fit.api->runModel(0));
+    open();
+    QTableWidget* lof = dlg->lackOfFitTable();
+    ASSERT_NE(lof, nullptr);
+    EXPECT_EQ(lof->item(1, 4)->text(), QString::fromUtf8("\u2014"));
+    EXPECT_EQ(lof->item(1, 5)->text(), QString::fromUtf8("\u2014"));
+    EXPECT_EQ(lof->item(2, 2)->text(), "0");
+    ASSERT_NE(dlg->findChild<QLabel*>("label_lack_of_fit_note"), nullptr);
+    EXPECT_EQ(dlg->findChild<QLabel*>("label_lack_of_fit_note")->text(), "Note: pure error is zero");
+
+    // A cubic seen through a quadratic, replicates a millionth apart: F is enormous.
+    Fitted cubic;
+    QStringList lines{"X,Y"};
+    for (double x : {-1.0, -0.5, 0.5, 1.0})
+        for (double e : {-1e-6, 1e-6})
+            lines << QString("%1,%2").arg(x).arg(10 * x * x * x + e, 0, 'g', 17);
+    ASSERT_TRUE(cubic.fitLines(lines, {"X"})) << cubic.message.toStdString();
+    DoeRegressionResultDlg report(cubic.api.get(), 0, nullptr);
+    ASSERT_TRUE(report.initialize());
+    ASSERT_NE(report.lackOfFitTable(), nullptr);
+    EXPECT_EQ(report.lackOfFitTable()->item(1, 5)->text(), "<.0001");
+    EXPECT_EQ(report.findChild<QLabel*>("label_lack_of_fit_note"), nullptr);
 }
 
 TEST_F(ReportOut, ResponseNameCodedNoteResidualsAndLackOfFit)

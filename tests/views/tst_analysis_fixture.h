@@ -88,6 +88,32 @@ struct Fitted {
         api->setMFInfo(flags, 0);
     }
 
+    // The shipped example as the walkthrough fits it: the stepwise run to its end, then Run Model.
+    bool fitExample()
+    {
+        if (!api->loadDoeTableByPath(QString(VARISTRA_SOURCE_DIR) + "/examples/design_with_results.csv", message)
+            || !prepare({"Temp", "Time", "Catalyst"}, "Yield"))
+            return false;
+        for (int step = 0; step < 100 && api->stepwiseStepCombine(0); ++step) {
+        }
+        return api->runModel(0);
+    }
+
+    // A table of the given lines (header first), every term entered and run.
+    bool fitLines(const QStringList& lines, const QStringList& xs)
+    {
+        path = dir.filePath("lines.csv");
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
+            return false;
+        f.write(lines.join("\n").toUtf8() + "\n");
+        f.close();
+        if (!api->loadDoeTableByPath(path, message) || !prepare(xs))
+            return false;
+        enterAll();
+        return api->runModel(0);
+    }
+
     // Full quadratic fit of the two continuous factors (and the categorical one when asked).
     bool fitAll(bool withCategorical, bool flatResponse = false, double noise = 1.0)
     {

@@ -1,5 +1,6 @@
 #include "DoeMonteCarloEditWidget.h"
 #include "DoeMonteCarloResTableDlg.h"
+#include "DoeProfilerMath.h"
 #include "DoeRegressionResultDlg.h"
 #include "DoeSensitivityWidget.h"
 #include "DoeStepwiseModelDlg.h"
@@ -173,13 +174,13 @@ TEST_F(Report, SettingsFromEntryFieldsAndBadInput)
     EXPECT_EQ(dlg->settings()[2], 1.0);
     EXPECT_TRUE(dlg->changeSetting(0, 2, 1.6));
     EXPECT_EQ(dlg->settings()[2], 2.0);
-    EXPECT_EQ(c->text(), "0");  // fields are refreshed by the slots, not by changeSetting
+    EXPECT_EQ(c->text(), "L1");  // fields are refreshed by the slots, not by changeSetting
 
     QLineEdit* a = dlg->factorEdits().value(0);
     a->setText("18");
     QMetaObject::invokeMethod(a, "editingFinished");
     EXPECT_DOUBLE_EQ(dlg->settings()[0], 18.0);
-    EXPECT_EQ(c->text(), "2");
+    EXPECT_EQ(c->text(), "L3");
     // Huge numbers stay inside the factor's range; text is refused by the validator.
     a->setText("1e300");
     QMetaObject::invokeMethod(a, "editingFinished");
@@ -479,6 +480,21 @@ TEST_F(Report, ScreenshotsForVisualReview)
         t->grab().save(dir + "/monte_carlo_table.png");
     sens->grab().save(dir + "/sensitivity.png");
     dlg->grab().save(dir + "/report_window.png");
+
+    // The example after Maximize Desirability: readouts, markers and level texts together.
+    Fitted example;
+    ASSERT_TRUE(example.fitExample()) << example.message.toStdString();
+    DoeRegressionResultDlg report(example.api.get(), 0, nullptr);
+    ASSERT_TRUE(report.initialize());
+    report.resize(1400, 900);
+    report.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&report));
+    report.findChild<QPushButton*>("pushButton_max_desire")->click();
+    QTest::qWait(50);
+    QWidget* grid = report.plots().first()->parentWidget();
+    report.scrollArea()->ensureWidgetVisible(grid);
+    const QRect area = grid->geometry().united(report.predictionLabel()->geometry()).adjusted(0, 0, 0, 60);
+    grid->parentWidget()->grab(area).save(dir + "/profiler_after_maximize.png");
 }
 
 TEST_F(Report, LongSimulationShowsProgressAndKeepsPainting)
@@ -512,4 +528,155 @@ TEST_F(Report, LongSimulationShowsProgressAndKeepsPainting)
         EXPECT_TRUE(progressSeen) << ms << " ms";
     }
     EXPECT_EQ(dlg->monteCarloWidgets().size(), 3);
+}
+
+namespace {
+
+// Clicks, drags and releases through the report's window, as the windowing system delivers them.
+struct WindowMouse {
+    DoeRegressionResultDlg* dlg;
+    QPoint at(QWidget* w, QPoint p) const
+    {
+        dlg->scrollArea()->ensureWidgetVisible(w);
+        QCoreApplication::processEvents();
+        return w->mapTo(dlg, p);
+    }
+    void click(QWidget* w) { QTest::mouseClick(dlg->windowHandle(), Qt::LeftButton, Qt::NoModifier, at(w, w->rect().center())); }
+    void drag(QWidget* w, QPoint from, QPoint to)
+    {
+        const QPoint a = at(w, from);
+        QTest::mousePress(dlg->windowHandle(), Qt::LeftButton, Qt::NoModifier, a);
+        QTest::mouseMove(dlg->windowHandle(), a + QPoint(0, 20));
+        QTest::mouseMove(dlg->windowHandle(), a + (to - from));
+        QTest::mouseRelease(dlg->windowHandle(), Qt::LeftButton, Qt::NoModifier, a + (to - from));
+    }
+};
+
+// The number a readout prints on the given line.
+QString line(const QString& text, int n)
+{
+    return text.split('\n').value(n);
+}
+
+}  // namespace
+
+// The walkthrough's example: Maximize Desirability lands on the best yield, and the heading, the
+// axis readout, the markers and the entry row all show the one prediction at those settings.
+TEST_F(Report, MaximizeDesirabilityOnTheExampleAgreesEverywhere)
+{
+    ASSERT_TRUE(fit.fitExample()) << fit.message.toStdString();
+    dlg.reset(new DoeRegressionResultDlg(fit.api.get(), 0, nullptr));
+    ASSERT_TRUE(dlg->initialize());
+    dlg->resize(1400, 900);
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    WindowMouse{dlg.get()}.click(dlg->findChild<QPushButton*>("pushButton_max_desire"));
+    ASSERT_EQ(dlg->settings().size(), 3);
+    EXPECT_NEAR(dlg->settings()[0], 195.5, 1.0);
+    EXPECT_NEAR(dlg->settings()[1], 30.0, 1.0);
+    EXPECT_EQ(dlg->settings()[2], 1.0);
+
+    double y = 0, o[4];
+    fit.api->predictResult({QString::number(dlg->settings()[0], 'g', 6), QString::number(dlg->settings()[1], 'g', 6), "B"},
+                           y, o[0], o[1], o[2], o[3], 0.05, 0);
+    const QString printed = QString::number(y, 'g', 6);
+    EXPECT_TRUE(dlg->predictionLabel()->text().startsWith("Yield = " + printed + " "))
+        << dlg->predictionLabel()->text().toStdString();
+    EXPECT_EQ(line(cell(0, 0)->yAxis->label(), 1), printed);
+    for (int c : {0, 1, 2, 3}) {
+        auto* marker = qobject_cast<QCPItemStraightLine*>(cell(0, c)->item(0));
+        ASSERT_NE(marker, nullptr) << c;
+        EXPECT_EQ(marker->point1->coords().y(), y) << c;
+    }
+    EXPECT_EQ(dlg->factorEdits()[2]->text(), "B");
+    EXPECT_EQ(line(cell(1, 2)->xAxis->label(), 0), "B");
+}
+
+// After a handle is dragged, the desirability readout is that of the current prediction under
+// the reshaped function, as the desirability curves are.
+TEST_F(Report, DesirabilityReadoutFollowsTheHandles)
+{
+    build(false);
+    dlg->resize(1400, 900);
+    dlg->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+    ASSERT_TRUE(dlg->changeSetting(0, 0, 19.0));
+    auto expected = [&] {
+        QVector<double> keys, values;
+        profiler::sampleDesirability(dlg->desirabilityPoints(), dlg->yLower(), dlg->yUpper(), keys, values);
+        double y = 0, o[4];
+        fit.api->predictResult({"19", "0"}, y, o[0], o[1], o[2], o[3], 0.05, 0);
+        return QString::number(profiler::desirabilityOf(y, keys, values), 'g', 6);
+    };
+    const QString before = line(cell(1, 0)->yAxis->label(), 1);
+    EXPECT_EQ(before, expected());
+    QCustomPlot* f = cell(0, 2);
+    const QPointF top = dlg->desirabilityPoints()[2];
+    const QPoint press(f->xAxis->coordToPixel(top.x()), f->yAxis->coordToPixel(top.y()));
+    WindowMouse{dlg.get()}.drag(f, press, QPoint(press.x(), -3000));
+    EXPECT_EQ(dlg->desirabilityPoints()[2].y(), dlg->yUpper());
+    const QString after = line(cell(1, 0)->yAxis->label(), 1);
+    EXPECT_NE(after, before);
+    EXPECT_EQ(after, expected());
+}
+
+// Three runs and three parameters: the prediction exists, its intervals do not.
+TEST_F(Report, SaturatedFitShowsItsPrediction)
+{
+    ASSERT_TRUE(fit.fitLines({"A,Y", "-1,2", "0,1", "1,2"}, {"A"})) << fit.message.toStdString();
+    dlg.reset(new DoeRegressionResultDlg(fit.api.get(), 0, nullptr));
+    ASSERT_TRUE(dlg->initialize());
+    EXPECT_EQ(dlg->predictionLabel()->text(), "Y = 1      intervals undefined (no error degrees of freedom)");
+    ASSERT_TRUE(dlg->changeSetting(0, 0, 0.5));
+    EXPECT_EQ(dlg->predictionLabel()->text(), "Y = 1.25      intervals undefined (no error degrees of freedom)");
+    EXPECT_EQ(cell(0, 0)->yAxis->label(), "Y\n1.25\nintervals undefined\n(no error DF)");
+    EXPECT_EQ(cell(0, 0)->graph(0)->dataCount(), 100);
+    for (int g = 1; g <= 4; ++g)
+        EXPECT_EQ(cell(0, 0)->graph(g)->dataCount(), 0) << g;
+    EXPECT_TRUE(finiteRange(cell(0, 0)->yAxis->range()));
+    EXPECT_EQ(dlg->actualByPredictedPlot()->graph(1)->dataCount(), 0);
+    EXPECT_EQ(dlg->actualByPredictedPlot()->graph(3)->dataCount(), 3);
+}
+
+// The capability line says why there is no Cpk, and shows a defect rate only against limits.
+TEST_F(Report, MonteCarloCapabilityOfConstantOutputAndLimits)
+{
+    build(false);
+    QMap<QString, doeBussiness::DoeMonteCarloFactorInfo> factors;
+    ASSERT_TRUE(fit.api->getMonteCarloFactorInfo(0, factors));
+    QString message;
+    for (auto it = factors.begin(); it != factors.end(); ++it) {
+        it->random = 0;  // every factor fixed, no noise: the same prediction every run
+        ASSERT_TRUE(fit.api->setMonteCarloFactorInfo(0, it.key(), it.value(), message)) << message.toStdString();
+    }
+    const struct {
+        int runs;
+        const char *lower, *upper;
+        const char* line;
+    } rows[] = {
+        {100000, "5", "15", "Cpk: \u2014 (no variation)      Defect rate: 0 ppm"},
+        {4, "5", "15", "Cpk: \u2014 (no variation)      Defect rate: 0 ppm"},
+        {4, "", "", "Cpk: none (no spec limits)"},
+        {4, "", "5", "Cpk: \u2014 (no variation)      Defect rate: 1e+06 ppm"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.runs);
+        QPair<int, double> n(r.runs, 5.0);
+        ASSERT_TRUE(fit.api->setMonteCarloNum(0, n, message));
+        QMap<QString, doeBussiness::DoeMonteCarloResponseInfo> responses;
+        fit.api->getMonteCarloResponseInfo(0, responses);
+        responses["Y"].lowerSpecLimit = r.lower;
+        responses["Y"].upperSpecLimit = r.upper;
+        ASSERT_TRUE(fit.api->setMonteCarloResponseInfo(0, "Y", responses["Y"], message));
+        dlg->findChild<QPushButton*>("pushButton_monte_carlo_simulate")->click();
+        EXPECT_EQ(dlg->findChild<QLabel*>("label_monte_carlo_capability")->text(), QString::fromUtf8(r.line));
+    }
+    // Inverted limits are refused where they are typed, and the stored value comes back.
+    auto* limits = dlg->findChild<QTableWidget*>("tableWidget_limit");
+    limits->item(0, 2)->setText("45");
+    auto box = testhelp::answerNextBox();
+    limits->item(0, 1)->setText("55");
+    EXPECT_EQ(box->text, "Invalid Value\nThe lower spec limit 55 is above the upper spec limit 45\n");
+    EXPECT_EQ(limits->item(0, 1)->text(), "");
+    EXPECT_EQ(limits->item(0, 2)->text(), "45");
 }
