@@ -285,8 +285,9 @@ void DoeCustomDesignDlg::initUIAfterNext()
         if (!m_modelPageSeen) {
             m_api->clearModelDataForCustomDesign();
             m_ui->widget_model->onClickedMainEffect();
-        } else if (factors != m_modelFactors) {
-            m_api->mendModelForFactorsForCustomDesign(m_modelFactors);
+        } else {
+            if (factors != m_modelFactors)
+                m_api->mendModelForFactorsForCustomDesign(m_modelFactors);
             m_ui->widget_model->reloadTerms();
         }
         m_modelPageSeen = true;
