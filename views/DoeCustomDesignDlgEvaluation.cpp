@@ -285,8 +285,8 @@ void DoeDesignEvaluationPanel::showEfficiencies(const DoeDesignEvaluation& e)
 void DoeDesignEvaluationPanel::showPower(const DoeDesignEvaluation& e)
 {
     m_power->setRowCount(e.terms.size());
-    // Up to a dozen terms show without scrolling.
-    const int shown = std::max(4, std::min(e.terms.size(), 12));
+    // Up to two dozen terms (a screening model of six factors with its products) show without scrolling.
+    const int shown = std::max(4, std::min(e.terms.size(), 24));
     m_power->setFixedHeight(m_power->horizontalHeader()->sizeHint().height()
                             + shown * m_power->verticalHeader()->defaultSectionSize() + 2 * m_power->frameWidth());
     // Only a design that estimates its Necessary terms yet leaves no error degree of freedom lacks
