@@ -297,11 +297,6 @@ bool DoeCustomDesignManager::setMakingSetting(const DoeDesignMakingSetting& s, Q
         err += QStringLiteral("Invalid user specified value\n");
         return false;
     }
-    // The engine makes no design of more runs than this.
-    if (s.userSpecified && s.userSpecifiedRuns > 1000000) {
-        err += QStringLiteral("Number of runs must be at most 1000000\n");
-        return false;
-    }
     m_making = s;
     return true;
 }

@@ -206,8 +206,8 @@ TEST(CustomModelDesign, ScreeningWithIfPossibleProductsIsEvaluated)
 }
 
 // Terms the design cannot use are refused where they are entered, with their own message, and a
-// refused replacement hands back the stored term; so is a run count the engine would not make.
-TEST(CustomModelDesign, UnusableTermsAndRunCountsAreRefused)
+// refused replacement hands back the stored term.
+TEST(CustomModelDesign, UnusableTermsAreRefused)
 {
     DoeBussinessApi api;
     addContinuous(api, 2);
@@ -246,17 +246,6 @@ TEST(CustomModelDesign, UnusableTermsAndRunCountsAreRefused)
         }
     }
     EXPECT_EQ(api.getModelDataSizeForCustomDesign(), 5);
-
-    DoeDesignMakingSetting making;
-    api.getDoeDesignMakingSetting(making);
-    making.userSpecified = true;
-    QString err;
-    for (int runs : {1000000, 1000001}) {
-        making.userSpecifiedRuns = runs;
-        err.clear();
-        EXPECT_EQ(api.setDoeDesignMakingSetting(making, err), runs == 1000000) << runs;
-    }
-    EXPECT_EQ(err, "Number of runs must be at most 1000000\n");
 }
 
 // After the factors changed, the terms of a removed factor go and a new factor's main effect comes;
