@@ -552,6 +552,10 @@ TEST_F(WizardFixture, DesignPageShowsTheEvaluationOfTheDesign)
         EXPECT_TRUE(box->seen);
         EXPECT_EQ(box->text, "Signal to noise ratio must be greater than 0 and at most 1000000\n");
         EXPECT_EQ(child<QLineEdit>(&dlg, "lineEdit_signal_to_noise")->text(), "1");
+        box = answerNextBox();
+        typeInto(child<QLineEdit>(&dlg, "lineEdit_alpha"), "1e-13");
+        EXPECT_EQ(box->text, "Significance level must be greater than 1e-12 and less than 1 - 1e-9\n");
+        EXPECT_EQ(child<QLineEdit>(&dlg, "lineEdit_alpha")->text(), "0.2");
 
         const QString dir = qEnvironmentVariable("VARISTRA_SHOTS_DIR");
         if (!dir.isEmpty()) {
