@@ -91,7 +91,7 @@ void DoeBussinessApi::getResponseDataNameList(QList<QString>& out) const
 
 bool DoeBussinessApi::addModelDataForCustomDesign(DoeDesignModel& m, QString& err)
 {
-    return m_customDesignManager->modelList().add(m, err);
+    return m_customDesignManager->addModelTerm(m, err);
 }
 
 bool DoeBussinessApi::addModelInterceptDataForCustomDesign(DoeDesignModel& m, QString& err)
@@ -101,7 +101,7 @@ bool DoeBussinessApi::addModelInterceptDataForCustomDesign(DoeDesignModel& m, QS
 
 bool DoeBussinessApi::setModelDataForCustomDesign(int idx, DoeDesignModel& m, QString& err)
 {
-    return m_customDesignManager->modelList().set(idx, m, err);
+    return m_customDesignManager->setModelTerm(idx, m, err);
 }
 
 bool DoeBussinessApi::deleteModelDataForCustomDesign(int idx, QString& err)

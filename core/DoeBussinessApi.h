@@ -60,6 +60,9 @@ public:
     void clearModelDataForCustomDesign();
     void genModelForCustomDesign_MainEffect();
     void genModelForCustomDesign_RSM();
+    // After the factors changed since `factorsBefore`: drops the terms naming a factor no longer
+    // stored and appends the main effects of the new factors; other terms keep their place and flags.
+    void mendModelForFactorsForCustomDesign(const QList<QString>& factorsBefore);
 
     void getDoeDesignGeneralSetting(DoeDesignGeneralSetting& s) const;
     void getDoeDesignMakingSetting(DoeDesignMakingSetting& s) const;

@@ -37,6 +37,12 @@ bool DoeBussinessApi::genDoeTableForCustomDesign(QString& err)
     return m_customDesignManager->genDoeTableForCustomDesign(m_functionManager, err);
 }
 
+void DoeBussinessApi::mendModelForFactorsForCustomDesign(const QList<QString>& factorsBefore)
+{
+    if (m_customDesignManager)
+        m_customDesignManager->mendModelForFactors(factorsBefore);
+}
+
 bool DoeBussinessApi::getDesignEvaluation(DoeDesignEvaluation& out, QString& err) const
 {
     if (!m_customDesignManager) {

@@ -2,6 +2,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 #include <limits>
 
 #include "DoeCommon.h"
@@ -368,6 +370,63 @@ void DoeCustomDesignManager::genModelRsm()
     for (const QStringList& pair : qAsConst(pairs)) {
         DoeDesignModel term(pair);
         QString ignored;
+        m_models.add(term, ignored);
+    }
+}
+
+namespace {
+
+bool usableTerm(const DoeDesignModel& m, QString& err)
+{
+    if (m.isInterceptTerm())
+        return true;
+    if (m.terms.isEmpty() || std::any_of(m.terms.begin(), m.terms.end(), [](const QString& n) { return n.trimmed().isEmpty(); })) {
+        err += QStringLiteral("Term is empty\n");
+        return false;
+    }
+    for (const QString& name : m.terms) {
+        if (m.terms.count(name) > 2) {
+            err += QStringLiteral("Cubic terms are not supported\n");
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DoeCustomDesignManager::addModelTerm(DoeDesignModel& m, QString& err)
+{
+    if (!usableTerm(m, err))
+        return false;
+    return m_models.add(m, err);
+}
+
+bool DoeCustomDesignManager::setModelTerm(int idx, DoeDesignModel& m, QString& err)
+{
+    if (idx >= 0 && idx < m_models.size() && idx != m_models.interceptIndex() && !usableTerm(m, err)) {
+        QString ignored;
+        m_models.get(idx, m, ignored);
+        return false;
+    }
+    return m_models.set(idx, m, err);
+}
+
+void DoeCustomDesignManager::mendModelForFactors(const QList<QString>& factorsBefore)
+{
+    const QList<QString>& names = m_factors.names();
+    QString ignored;
+    for (int i = m_models.size() - 1; i >= 0; --i) {
+        DoeDesignModel term;
+        if (i == m_models.interceptIndex() || !m_models.get(i, term, ignored))
+            continue;
+        if (std::any_of(term.terms.begin(), term.terms.end(), [&](const QString& n) { return !names.contains(n); }))
+            m_models.remove(i, ignored);
+    }
+    for (const QString& name : names) {
+        if (factorsBefore.contains(name))
+            continue;
+        DoeDesignModel term(QStringList{name});
         m_models.add(term, ignored);
     }
 }

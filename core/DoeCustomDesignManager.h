@@ -63,6 +63,11 @@ public:
     const DoeModelList& modelList() const { return m_models; }
     void genModelMainEffect();
     void genModelRsm();
+    // The list's add and set, refusing a term the design cannot use: an empty one ("Term is
+    // empty\n") or one with a factor to a power above 2 ("Cubic terms are not supported\n").
+    bool addModelTerm(DoeDesignModel& m, QString& err);
+    bool setModelTerm(int idx, DoeDesignModel& m, QString& err);
+    void mendModelForFactors(const QList<QString>& factorsBefore);
 
     // ---- generation, custom-design table, snapshot and simulator definitions ----
     // Minimum run count from the engine, stored as both run counts of the making setting.

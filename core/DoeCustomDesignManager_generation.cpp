@@ -249,9 +249,7 @@ bool DoeCustomDesignManager::getDesignEvaluation(DoeDesignEvaluation& out, QStri
 
 bool DoeCustomDesignManager::setDesignEvaluationSetting(DoeDesignEvaluationSetting& s, QString& err)
 {
-    // Written so that NaN fails too.
-    if (!(s.alpha > 0.0 && s.alpha < 1.0) || !(s.signalToNoise > 0.0 && std::isfinite(s.signalToNoise))) {
-        err += QStringLiteral("Invalid Value\n");
+    if (!checkEvaluationSetting(s, err)) {
         s = m_evaluationSetting;
         return false;
     }

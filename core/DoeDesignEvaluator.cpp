@@ -4,6 +4,8 @@
 #include <Eigen/Dense>
 #include <boost/math/distributions/fisher_f.hpp>
 #include <boost/math/distributions/non_central_f.hpp>
+#include <boost/math/special_functions/gamma.hpp>
+#include <map>
 
 #include <algorithm>
 #include <cmath>
@@ -18,6 +20,9 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr int kRegionSample = 2000;  // points of the region behind the FDS curve and the G search
 constexpr int kFdsPoints = 101;
+constexpr double kMinAlpha = 1e-12;
+constexpr double kMaxAlpha = 1.0 - 1e-9;
+constexpr double kMaxSignalToNoise = 1e6;
 
 // One factor of the region, coded as the fit codes it.
 struct RegionFactor
@@ -48,28 +53,43 @@ double effectCode(int level, int column, int levels)
     return level == column ? 1.0 : 0.0;
 }
 
+// Orthonormal (Helmert) contrast c of a categorical factor, scaled so that over the L levels each
+// column sums to 0 and squares to L: a balanced full factorial then gives X'X = n I.
+double orthonormalCode(int level, int column, int levels)
+{
+    const double scale = std::sqrt(double(levels) / ((column + 1.0) * (column + 2.0)));
+    if (level <= column)
+        return -scale;
+    return level == column + 1 ? (column + 1) * scale : 0.0;
+}
+
+enum class Coding { Effect, Orthonormal };
+
 // A point of the region: coded value (continuous, discrete numeric) or level index (categorical).
 using Point = std::vector<double>;
 
-double paramValue(const Param& param, const std::vector<RegionFactor>& factors, const Point& u)
+double paramValue(const Param& param, const std::vector<RegionFactor>& factors, const Point& u,
+                  Coding coding = Coding::Effect)
 {
     double v = 1.0;
     for (const ParamFactor& pf : param) {
         const RegionFactor& f = factors[static_cast<size_t>(pf.factor)];
         const double x = u[static_cast<size_t>(pf.factor)];
-        if (f.role == Categorical)
+        if (f.role != Categorical)
+            v *= std::pow(x, pf.power);
+        else if (coding == Coding::Effect)
             v *= effectCode(static_cast<int>(x), pf.column, f.levels());
         else
-            v *= std::pow(x, pf.power);
+            v *= orthonormalCode(static_cast<int>(x), pf.column, f.levels());
     }
     return v;
 }
 
 void modelRow(const std::vector<Param>& params, const std::vector<RegionFactor>& factors, const Point& u,
-              Eigen::Ref<Eigen::VectorXd> row)
+              Eigen::Ref<Eigen::VectorXd> row, Coding coding = Coding::Effect)
 {
     for (size_t k = 0; k < params.size(); ++k)
-        row(static_cast<Eigen::Index>(k)) = paramValue(params[k], factors, u);
+        row(static_cast<Eigen::Index>(k)) = paramValue(params[k], factors, u, coding);
 }
 
 // Mean over the region of the product of two parameters' parts for one factor.
@@ -162,10 +182,19 @@ int distinctCount(std::vector<double> v)
 
 // Expands the terms as the fit does: a categorical factor gives its L - 1 effect columns, a
 // product multiplies every combination, a square of a factor without three levels is dropped.
+// An empty term and a repeated parameter add nothing (as in the engine); the intercept is always
+// Necessary.
 bool expandTerms(const QList<DoeDesignModel>& terms, const std::vector<RegionFactor>& factors,
                  DoeDesignEvaluation& out, std::vector<Param>& params, std::vector<std::vector<int>>& termParams,
                  QString& err)
 {
+    std::map<std::vector<int>, int> seen;
+    const auto keyOf = [](const Param& p) {
+        std::vector<int> key;
+        for (const ParamFactor& pf : p)
+            key.insert(key.end(), {pf.factor, pf.power, pf.column});
+        return key;
+    };
     QList<DoeDesignModel> ordered;
     for (const DoeDesignModel& t : terms)
         if (t.isInterceptTerm())
@@ -173,6 +202,8 @@ bool expandTerms(const QList<DoeDesignModel>& terms, const std::vector<RegionFac
         else
             ordered.append(t);
     for (const DoeDesignModel& term : qAsConst(ordered)) {
+        if (!term.isInterceptTerm() && term.terms.isEmpty())
+            continue;
         std::vector<int> powers(factors.size(), 0);
         if (!term.isInterceptTerm()) {
             for (const QString& name : term.terms) {
@@ -221,13 +252,18 @@ bool expandTerms(const QList<DoeDesignModel>& terms, const std::vector<RegionFac
         }
         if (dropped || expanded.empty())
             continue;  // adds no parameter, as in the fit
-        out.terms.append(term.isInterceptTerm() ? QStringLiteral("Intercept") : term.algebraShowStr());
         std::vector<int> indices;
         for (size_t k = 0; k < expanded.size(); ++k) {
+            if (!seen.emplace(keyOf(expanded[k]), static_cast<int>(params.size())).second)
+                continue;
             indices.push_back(static_cast<int>(params.size()));
             params.push_back(expanded[k]);
             out.parameters.append(term.isInterceptTerm() ? QStringLiteral("Intercept") : names[k]);
         }
+        if (indices.empty())
+            continue;
+        out.terms.append(term.isInterceptTerm() ? QStringLiteral("Intercept") : term.algebraShowStr());
+        out.necessary.append(term.isInterceptTerm() || term.necessary);
         termParams.push_back(indices);
     }
     return true;
@@ -367,6 +403,27 @@ double climb(VarianceFunction& d, Point u, const std::vector<int>& maxPower)
     return best;
 }
 
+// Power of the F test at noncentrality lambda past the reach of the series: the numerator
+// chi-square is then normal to within 1e-9 of the power, and the power is its mean chance of
+// clearing the critical value against the central denominator (Simpson's rule over +-8 sd).
+double powerForLargeNoncentrality(double lambda, int k, int dfe, double critical)
+{
+    const double mean = k + lambda;
+    const double sd = std::sqrt(2.0 * (k + 2.0 * lambda));
+    constexpr int kSteps = 320;
+    constexpr double kHalfWidth = 8.0;
+    const double h = 2.0 * kHalfWidth / kSteps;
+    double sum = 0.0;
+    for (int i = 0; i <= kSteps; ++i) {
+        const double z = -kHalfWidth + i * h;
+        const double weight = (i == 0 || i == kSteps) ? 1.0 : (i % 2 ? 4.0 : 2.0);
+        const double numerator = std::max(0.0, mean + sd * z);
+        const double x = dfe * numerator / (critical * k);
+        sum += weight * std::exp(-0.5 * z * z) * boost::math::gamma_p(0.5 * dfe, 0.5 * x);
+    }
+    return sum * h / 3.0 / std::sqrt(2.0 * M_PI);
+}
+
 double termPower(const Eigen::MatrixXd& inverse, const std::vector<int>& indices, int dfe,
                  const DoeDesignEvaluationSetting& s)
 {
@@ -377,48 +434,71 @@ double termPower(const Eigen::MatrixXd& inverse, const std::vector<int>& indices
     for (int i = 0; i < k; ++i)
         for (int j = 0; j < k; ++j)
             sub(i, j) = inverse(indices[static_cast<size_t>(i)], indices[static_cast<size_t>(j)]);
-    const Eigen::VectorXd beta = Eigen::VectorXd::Constant(k, s.signalToNoise);
-    const double lambda = beta.dot(sub.ldlt().solve(beta));
+    // lambda = snr^2 1'S^-1 1, kept apart from snr so that no square of a large ratio overflows.
+    const Eigen::VectorXd ones = Eigen::VectorXd::Ones(k);
+    const double lambda = s.signalToNoise * s.signalToNoise * ones.dot(sub.ldlt().solve(ones));
     if (!std::isfinite(lambda) || lambda < 0.0)
         return kNaN;
-    // Past this noncentrality the series gives up, and the effect is found for certain.
-    constexpr double kCertain = 1e6;
+    // Beyond this the series is slow, and past about 4e9 Boost refuses it.
+    constexpr double kSeriesLimit = 1e6;
     double power = kNaN;
     try {
         const double critical = boost::math::quantile(boost::math::complement(boost::math::fisher_f(k, dfe), s.alpha));
         if (lambda == 0.0)
             return s.alpha;
-        power = boost::math::cdf(boost::math::complement(boost::math::non_central_f(k, dfe, lambda), critical));
+        if (lambda <= kSeriesLimit)
+            power = boost::math::cdf(boost::math::complement(boost::math::non_central_f(k, dfe, lambda), critical));
+        else
+            power = powerForLargeNoncentrality(lambda, k, dfe, critical);
     } catch (...) {
         power = kNaN;
     }
-    if (!std::isfinite(power) && lambda > kCertain)
-        return 1.0;
     return std::isfinite(power) ? std::min(1.0, std::max(0.0, power)) : kNaN;
 }
 
-void correlations(const Eigen::MatrixXd& X, const DoeDesignEvaluation& out, DoeDesignEvaluation& target)
+// |r| between the non-intercept parameter columns; a constant column has none (NaN).
+void correlations(const Eigen::MatrixXd& X, const QStringList& parameters, DoeDesignEvaluation& target)
 {
     std::vector<Eigen::Index> cols;
-    for (int k = 0; k < out.parameters.size(); ++k)
-        if (out.parameters.at(k) != QLatin1String("Intercept"))
+    for (int k = 0; k < parameters.size(); ++k)
+        if (parameters.at(k) != QLatin1String("Intercept"))
             cols.push_back(k);
     const Eigen::Index m = static_cast<Eigen::Index>(cols.size());
     Eigen::MatrixXd C(X.rows(), m);
-    for (Eigen::Index j = 0; j < m; ++j)
-        C.col(j) = X.col(cols[static_cast<size_t>(j)]).array() - X.col(cols[static_cast<size_t>(j)]).mean();
+    std::vector<bool> constant(static_cast<size_t>(m), false);
+    for (Eigen::Index j = 0; j < m; ++j) {
+        const Eigen::VectorXd col = X.col(cols[static_cast<size_t>(j)]);
+        C.col(j) = col.array() - col.mean();
+        constant[static_cast<size_t>(j)] = C.col(j).norm() <= 1e-9 * std::max(1.0, col.norm());
+    }
     const Eigen::MatrixXd G = C.transpose() * C;
     target.correlations.fill(QVector<double>(m, 0.0), m);
     for (Eigen::Index i = 0; i < m; ++i) {
         for (Eigen::Index j = 0; j < m; ++j) {
-            const double den = std::sqrt(G(i, i) * G(j, j));
-            double r = i == j ? 1.0 : (den > 1e-12 ? std::abs(G(i, j)) / den : 0.0);
-            target.correlations[static_cast<int>(i)][static_cast<int>(j)] = std::min(1.0, r);
+            double r = kNaN;
+            if (!constant[static_cast<size_t>(i)] && !constant[static_cast<size_t>(j)])
+                r = i == j ? 1.0 : std::min(1.0, std::abs(G(i, j)) / std::sqrt(G(i, i) * G(j, j)));
+            target.correlations[static_cast<int>(i)][static_cast<int>(j)] = r;
         }
     }
 }
 
 }  // namespace
+
+bool checkEvaluationSetting(const DoeDesignEvaluationSetting& s, QString& err)
+{
+    // Written so that NaN fails too.
+    bool ok = true;
+    if (!(s.alpha > kMinAlpha && s.alpha < kMaxAlpha)) {
+        err += QStringLiteral("Significance level must be greater than 1e-12 and less than 1 - 1e-9\n");
+        ok = false;
+    }
+    if (!(s.signalToNoise > 0.0 && s.signalToNoise <= kMaxSignalToNoise)) {
+        err += QStringLiteral("Signal to noise ratio must be greater than 0 and at most 1000000\n");
+        ok = false;
+    }
+    return ok;
+}
 
 bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVector<QVector<QString>>& rows,
                     const QList<DoeDesignModel>& terms, const DoeDesignEvaluationSetting& setting,
@@ -435,16 +515,13 @@ bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVect
         return false;
     }
     DoeDesignEvaluation out;
-    std::vector<Param> params;
+    std::vector<Param> allParams;
     std::vector<std::vector<int>> termParams;
-    if (!expandTerms(terms, factors, out, params, termParams, err))
+    if (!expandTerms(terms, factors, out, allParams, termParams, err))
         return false;
 
     const Eigen::Index n = rows.size();
-    const Eigen::Index p = static_cast<Eigen::Index>(params.size());
-    Eigen::MatrixXd X(n, p);
     std::vector<Point> runs;
-    Eigen::VectorXd row(p);
     for (Eigen::Index r = 0; r < n; ++r) {
         Point u(factors.size());
         for (size_t f = 0; f < factors.size(); ++f) {
@@ -455,16 +532,48 @@ bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVect
                 return false;
             }
         }
-        modelRow(params, factors, u, row);
-        X.row(r) = row.transpose();
         runs.push_back(u);
     }
-    const Eigen::MatrixXd info = X.transpose() * X;
-    if (!info.allFinite()) {  // cells too large to square
+    const auto modelMatrix = [&](const std::vector<Param>& params, Coding coding) {
+        Eigen::MatrixXd M(n, static_cast<Eigen::Index>(params.size()));
+        Eigen::VectorXd row(M.cols());
+        for (Eigen::Index r = 0; r < n; ++r) {
+            modelRow(params, factors, runs[static_cast<size_t>(r)], row, coding);
+            M.row(r) = row.transpose();
+        }
+        return M;
+    };
+    const Eigen::MatrixXd Xall = modelMatrix(allParams, Coding::Effect);
+    if (!(Xall.transpose() * Xall).allFinite()) {  // cells too large to square
         err += QStringLiteral("Data error\n");
         return false;
     }
-    correlations(X, out, out);
+    correlations(Xall, out.parameters, out);
+
+    // The Necessary model: its parameters, where each term's parameters sit among them, and the
+    // If Possible parameters apart.
+    std::vector<Param> params;
+    std::vector<Eigen::Index> necessaryColumns;
+    std::vector<Eigen::Index> possibleColumns;
+    std::vector<std::vector<int>> localParams(termParams.size());
+    for (size_t t = 0; t < termParams.size(); ++t) {
+        for (int global : termParams[t]) {
+            if (out.necessary.at(static_cast<int>(t))) {
+                localParams[t].push_back(static_cast<int>(params.size()));
+                params.push_back(allParams[static_cast<size_t>(global)]);
+                necessaryColumns.push_back(global);
+            } else {
+                localParams[t].push_back(static_cast<int>(possibleColumns.size()));
+                possibleColumns.push_back(global);
+            }
+        }
+    }
+    const Eigen::Index p = static_cast<Eigen::Index>(params.size());
+    Eigen::MatrixXd X(n, p);
+    for (Eigen::Index j = 0; j < p; ++j)
+        X.col(j) = Xall.col(necessaryColumns[static_cast<size_t>(j)]);
+    out.errorDf = static_cast<int>(n - p);
+    const Eigen::MatrixXd info = X.transpose() * X;
 
     const Eigen::LLT<Eigen::MatrixXd> llt(info);
     const double scale = p > 0 ? info.diagonal().maxCoeff() : 0.0;
@@ -474,25 +583,46 @@ bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVect
         singular = diag.array().square().minCoeff() <= 1e-10 * scale;
     }
     out.power.fill(kNaN, static_cast<int>(termParams.size()));
+    out.aliasNorm.fill(kNaN, static_cast<int>(termParams.size()));
     if (singular) {
         out.averageVariance = kNaN;  // no unbiased estimate of every parameter: nothing else to judge
         result = out;
         return true;
     }
 
-    const Eigen::VectorXd lDiag = llt.matrixL().toDenseMatrix().diagonal();
-    const double logDet = 2.0 * lDiag.array().log().sum();
-    out.dEfficiency = 100.0 * std::exp(logDet / p) / n;
+    // D and A depend on the coding: categorical factors in orthonormal contrasts, so that a
+    // balanced full factorial scores 100. The other figures are the same in any coding.
+    const Eigen::MatrixXd Xo = modelMatrix(params, Coding::Orthonormal);
+    const Eigen::LLT<Eigen::MatrixXd> lltO(Xo.transpose() * Xo);
+    const Eigen::VectorXd oDiag = lltO.matrixL().toDenseMatrix().diagonal();
+    out.dEfficiency = 100.0 * std::exp(2.0 * oDiag.array().log().sum() / p) / n;
+    const Eigen::MatrixXd oInv = lltO.matrixL().solve(Eigen::MatrixXd::Identity(p, p));
+    out.aEfficiency = 100.0 * p / (n * oInv.squaredNorm());
+
     const Eigen::MatrixXd lInv = llt.matrixL().solve(Eigen::MatrixXd::Identity(p, p));
     const Eigen::MatrixXd inverse = lInv.transpose() * lInv;
-    out.aEfficiency = 100.0 * p / (n * inverse.trace());
     out.averageVariance = inverse.cwiseProduct(regionMoments(params, factors)).sum();
-    const int dfe = static_cast<int>(n - p);
+    const int dfe = out.errorDf;
+    if (!possibleColumns.empty()) {
+        Eigen::MatrixXd X2(n, static_cast<Eigen::Index>(possibleColumns.size()));
+        for (Eigen::Index j = 0; j < X2.cols(); ++j)
+            X2.col(j) = Xall.col(possibleColumns[static_cast<size_t>(j)]);
+        const Eigen::MatrixXd alias = inverse * (X.transpose() * X2);
+        for (size_t t = 0; t < termParams.size(); ++t) {
+            if (out.necessary.at(static_cast<int>(t)))
+                continue;
+            double sq = 0.0;
+            for (int c : localParams[t])
+                sq += alias.col(c).squaredNorm();
+            out.aliasNorm[static_cast<int>(t)] = std::sqrt(sq);
+        }
+    }
     for (size_t t = 0; t < termParams.size(); ++t)
-        out.power[static_cast<int>(t)] = termPower(inverse, termParams[t], dfe, setting);
+        if (out.necessary.at(static_cast<int>(t)))
+            out.power[static_cast<int>(t)] = termPower(inverse, localParams[t], dfe, setting);
 
-    // Prediction variance over a fixed sample of the region: the FDS curve, and the starts of the
-    // search for its maximum together with the runs themselves.
+    // Prediction variance over a fixed sample of the region and the search for its maximum,
+    // started from the highest sample points and from the runs.
     std::mt19937 rng(20261208u);
     std::vector<Point> sample;
     sample.reserve(kRegionSample);
@@ -503,13 +633,6 @@ bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVect
     }
     llt.matrixL().solveInPlace(F);
     const Eigen::VectorXd sampleVar = F.colwise().squaredNorm().transpose();
-    std::vector<double> sorted(sampleVar.data(), sampleVar.data() + sampleVar.size());
-    std::sort(sorted.begin(), sorted.end());
-    for (int k = 0; k < kFdsPoints; ++k) {
-        const double fraction = k / double(kFdsPoints - 1);
-        const size_t at = static_cast<size_t>(std::lround(fraction * (kRegionSample - 1)));
-        out.fds.append(qMakePair(fraction, sorted[at]));
-    }
 
     std::vector<int> maxPower(factors.size(), 0);
     for (const Param& prm : params)
@@ -530,6 +653,16 @@ bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVect
     for (size_t s = 0; s < climbs; ++s)
         maxVar = std::max(maxVar, climb(d, *starts[s].second, maxPower));
     out.gEfficiency = 100.0 * p / (n * maxVar);
+
+    // The FDS curve over the sample with the maximiser added, so that it ends at the variance G uses.
+    std::vector<double> sorted(sampleVar.data(), sampleVar.data() + sampleVar.size());
+    sorted.push_back(maxVar);
+    std::sort(sorted.begin(), sorted.end());
+    const size_t last = sorted.size() - 1;
+    for (int k = 0; k < kFdsPoints; ++k) {
+        const double fraction = k / double(kFdsPoints - 1);
+        out.fds.append(qMakePair(fraction, sorted[static_cast<size_t>(std::lround(fraction * last))]));
+    }
     result = out;
     return true;
 }

@@ -16,4 +16,8 @@ bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVect
                     const QList<DoeDesignModel>& terms, const DoeDesignEvaluationSetting& setting,
                     DoeDesignEvaluation& out, QString& err);
 
+// Alpha must lie in (1e-12, 1 - 1e-9) and the signal-to-noise ratio in (0, 1e6]; each refusal
+// appends its own message.
+bool checkEvaluationSetting(const DoeDesignEvaluationSetting& s, QString& err);
+
 }  // namespace doeBussiness

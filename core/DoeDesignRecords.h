@@ -162,12 +162,19 @@ struct PLAN_CORE_EXPORT DoeDesignEvaluation
     QStringList terms;          // model terms as the model page shows them, intercept first
     QVector<double> power;      // per term: power of its F test; NaN when n - p < 1 or X'X is singular
     QStringList parameters;     // expanded parameters, named as the fit names them
-    QVector<QVector<double>> correlations;  // |correlation| between parameter columns, intercept excluded
-    double dEfficiency = 0.0;   // 100 det(X'X)^(1/p) / n
-    double aEfficiency = 0.0;   // 100 p / (n trace((X'X)^-1))
+    // |correlation| between parameter columns, intercept excluded; NaN for a constant column.
+    QVector<QVector<double>> correlations;
+    // The figures below are of the Necessary terms; If Possible terms get an alias norm instead.
+    double dEfficiency = 0.0;   // 100 det(X'X)^(1/p) / n, categorical factors in orthonormal coding
+    double aEfficiency = 0.0;   // 100 p / (n trace((X'X)^-1)), the same coding
     double gEfficiency = 0.0;   // 100 p / (n max over the region of the prediction variance)
     double averageVariance = 0.0;      // mean of f(x)'(X'X)^-1 f(x) over the region; NaN when singular
     QVector<QPair<double, double>> fds;  // 101 points: fraction of the region, relative variance
+    QVector<bool> necessary;    // per term: Necessary (the intercept always is)
+    // Per term: for an If Possible term, the norm of its columns of the alias matrix
+    // (X1'X1)^-1 X1'X2 against the Necessary model; NaN for Necessary terms or a singular X1'X1.
+    QVector<double> aliasNorm;
+    int errorDf = 0;            // runs minus Necessary parameters
 };
 
 }  // namespace doeBussiness

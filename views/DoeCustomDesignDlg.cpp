@@ -27,6 +27,7 @@ namespace {
 const int kModelPage = 2;
 const int kGenerationPage = 3;
 const int kDesignPage = 4;
+const int kMaxRuns = 1000000;  // the largest design the engine makes
 }  // namespace
 
 DoeCustomDesignDlg::DoeCustomDesignDlg(DoeBussinessApi* api, QWidget* parent)
@@ -89,6 +90,7 @@ void DoeCustomDesignDlg::initUI()
     m_ui->spinBox_center_num->hide();
     m_ui->spinBox_run_num->hide();
     m_ui->treeWidget->setFocusPolicy(Qt::NoFocus);
+    m_ui->spinBox_user->setMaximum(kMaxRuns);
     initDesignPage();
 }
 
@@ -277,10 +279,21 @@ void DoeCustomDesignDlg::initUIAfterNext()
         return;
     QString message;
     switch (m_currentPage) {
-    case kModelPage:
-        m_api->clearModelDataForCustomDesign();
-        m_ui->widget_model->onClickedMainEffect();
+    case kModelPage: {
+        QList<QString> factors;
+        m_api->getFactorDataNameList(factors);
+        if (!m_modelPageSeen) {
+            m_api->clearModelDataForCustomDesign();
+            m_ui->widget_model->onClickedMainEffect();
+        } else {
+            if (factors != m_modelFactors)
+                m_api->mendModelForFactorsForCustomDesign(m_modelFactors);
+            m_ui->widget_model->reloadTerms();
+        }
+        m_modelPageSeen = true;
+        m_modelFactors = factors;
         break;
+    }
     case kGenerationPage:
         m_api->genDoeMinNum(message);
         setDataToUI_DesignGeneration();

@@ -78,6 +78,10 @@ private:
     // Set while Make Design moves on to the design page, which then shows the design just made.
     bool m_designJustMade = false;
     QMap<int, QTreeWidgetItem*> m_pageItems;
+    // The model page starts from main effects on its first arrival only; later arrivals keep the
+    // user's terms and follow the factors that changed since the last one.
+    bool m_modelPageSeen = false;
+    QList<QString> m_modelFactors;
     DoeDesignEvaluationPanel* m_evaluation = nullptr;
 };
 

@@ -9,7 +9,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QHelpEvent>
 #include <QLineEdit>
+#include <QLocale>
+#include <QToolTip>
 #include <QSignalBlocker>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -105,6 +108,11 @@ void DoeDesignEvaluationPanel::initUI()
                                 tr("Average Variance of Prediction")};
     for (int r = 0; r < labels.size(); ++r)
         m_efficiencies->setItem(r, 0, readOnlyItem(labels.at(r), Qt::AlignLeft | Qt::AlignVCenter));
+    const QString codingTip =
+        tr("Categorical factors in orthonormal contrasts, scaled so that a balanced full factorial gives "
+           "X'X = n I (100 %); continuous and discrete numeric factors coded on [-1, 1].");
+    for (int r = 0; r < 2; ++r)
+        m_efficiencies->item(r, 0)->setToolTip(codingTip);
     m_efficiencies->setFixedHeight(m_efficiencies->horizontalHeader()->sizeHint().height()
                                    + 4 * m_efficiencies->verticalHeader()->defaultSectionSize() + 4);
     efficiencyLayout->addWidget(m_efficiencies);
@@ -128,12 +136,29 @@ void DoeDesignEvaluationPanel::initUI()
     fields->addWidget(m_signalToNoise, 1, 1);
     fields->setColumnStretch(2, 1);
     powerLayout->addLayout(fields);
-    m_power = makeTable(powerBox, QStringLiteral("tableWidget_power"), {tr("Term"), tr("Power")});
+    m_power = makeTable(powerBox, QStringLiteral("tableWidget_power"), {tr("Term"), tr("Power"), tr("Alias Norm")});
+    m_power->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+    m_power->horizontalHeaderItem(2)->setToolTip(
+        tr("For an If Possible term: the norm of its column of the alias matrix (X1'X1)^-1 X1'x2, how much "
+           "the term would bias the Necessary estimates per unit of its own coefficient."));
     powerLayout->addWidget(m_power);
     m_powerNote = new QLabel(tr("Power needs more runs than model parameters."), powerBox);
     m_powerNote->setObjectName(QStringLiteral("label_power_note"));
     m_powerNote->hide();
     powerLayout->addWidget(m_powerNote);
+    auto* meaning = new QLabel(
+        tr("Signal to noise: every coefficient of a term, in units of the error's standard deviation, on "
+           "the coded scale (factors from -1 to 1). A categorical term's power assumes each of its "
+           "effect-coded coefficients (a level against the mean of all levels; the last level is their "
+           "negative sum) has that size. If Possible terms are not in the model whose figures are shown: "
+           "each shows its alias norm with the Necessary terms."),
+        powerBox);
+    meaning->setObjectName(QStringLiteral("label_signal_to_noise_meaning"));
+    meaning->setWordWrap(true);
+    QFont small = meaning->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    meaning->setFont(small);
+    powerLayout->addWidget(meaning);
     powerLayout->addStretch(1);
     top->addWidget(powerBox, 1);
     layout->addLayout(top);
@@ -142,6 +167,7 @@ void DoeDesignEvaluationPanel::initUI()
     auto* mapBox = new QGroupBox(tr("Color Map On Correlations"), this);
     auto* mapLayout = new QVBoxLayout(mapBox);
     m_correlationPlot = makePlot(mapBox, QStringLiteral("plot_correlations"));
+    m_correlationPlot->installEventFilter(this);
     mapLayout->addWidget(m_correlationPlot);
     bottom->addWidget(mapBox, 1);
     auto* fdsBox = new QGroupBox(tr("Fraction of Design Space Plot"), this);
@@ -179,14 +205,20 @@ void DoeDesignEvaluationPanel::onSettingEdited()
     const DoeDesignEvaluationSetting before = s;
     bool okAlpha = false;
     bool okSnr = false;
-    s.alpha = m_alpha->text().toDouble(&okAlpha);
-    s.signalToNoise = m_signalToNoise->text().toDouble(&okSnr);
+    s.alpha = QLocale().toDouble(m_alpha->text(), &okAlpha);
+    if (!okAlpha)
+        s.alpha = m_alpha->text().toDouble(&okAlpha);
+    s.signalToNoise = QLocale().toDouble(m_signalToNoise->text(), &okSnr);
+    if (!okSnr)
+        s.signalToNoise = m_signalToNoise->text().toDouble(&okSnr);
     if (okAlpha && okSnr && s == before)
         return;
+    // Text that is not a number is refused like a value out of range, with that field's message.
+    if (!okAlpha)
+        s.alpha = std::nan("");
+    if (!okSnr)
+        s.signalToNoise = std::nan("");
     QString message;
-    if (!okAlpha || !okSnr) {
-        s.alpha = -1.0;  // not a number: refused like any value out of range
-    }
     if (!m_api->setDesignEvaluationSetting(s, message)) {
         showSetting();
         showWarningBox(this, message);
@@ -209,6 +241,8 @@ void DoeDesignEvaluationPanel::clearAll(const QString& message)
     for (int r = 0; r < m_efficiencies->rowCount(); ++r)
         m_efficiencies->setItem(r, 1, readOnlyItem(QStringLiteral("\u2014")));
     m_power->setRowCount(0);
+    m_correlations.clear();
+    m_correlationNames.clear();
     m_correlationPlot->clearPlottables();
     m_correlationPlot->plotLayout()->clear();
     m_correlationPlot->plotLayout()->addElement(0, 0, new QCPAxisRect(m_correlationPlot));
@@ -230,7 +264,8 @@ void DoeDesignEvaluationPanel::refresh()
     }
     clearAll(QString());
     if (!std::isfinite(e.averageVariance))
-        clearAll(tr("The design cannot estimate every parameter of the model: add runs or remove terms."));
+        clearAll(tr("The design cannot estimate every Necessary parameter of the model: add runs, remove terms "
+                    "or make terms If Possible."));
     showEfficiencies(e);
     showPower(e);
     showCorrelations(e);
@@ -250,18 +285,28 @@ void DoeDesignEvaluationPanel::showEfficiencies(const DoeDesignEvaluation& e)
 void DoeDesignEvaluationPanel::showPower(const DoeDesignEvaluation& e)
 {
     m_power->setRowCount(e.terms.size());
-    // Up to a dozen terms show without scrolling.
-    const int shown = std::max(4, std::min(e.terms.size(), 12));
+    // Up to two dozen terms (a screening model of six factors with its products) show without scrolling.
+    const int shown = std::max(4, std::min(e.terms.size(), 24));
     m_power->setFixedHeight(m_power->horizontalHeader()->sizeHint().height()
                             + shown * m_power->verticalHeader()->defaultSectionSize() + 2 * m_power->frameWidth());
-    bool anyPower = false;
-    for (double p : e.power)
-        anyPower |= std::isfinite(p);
-    m_powerNote->setVisible(!anyPower && !e.terms.isEmpty());
+    // Only a design that estimates its Necessary terms yet leaves no error degree of freedom lacks
+    // power for want of runs; a singular one says so above.
+    m_powerNote->setVisible(std::isfinite(e.averageVariance) && e.errorDf < 1 && !e.terms.isEmpty());
     for (int r = 0; r < e.terms.size(); ++r) {
+        const bool necessary = r >= e.necessary.size() || e.necessary.at(r);
         m_power->setItem(r, 0, readOnlyItem(e.terms.at(r), Qt::AlignLeft | Qt::AlignVCenter));
-        const double p = r < e.power.size() ? e.power.at(r) : std::nan("");
-        m_power->setItem(r, 1, readOnlyItem(numberText(p, 4)));
+        if (necessary) {
+            const double p = r < e.power.size() ? e.power.at(r) : std::nan("");
+            m_power->setItem(r, 1, readOnlyItem(numberText(p, 4)));
+            m_power->setItem(r, 2, readOnlyItem(QString()));
+            continue;
+        }
+        auto* mark = readOnlyItem(tr("If Possible"));
+        mark->setToolTip(tr("Not in the model whose power is shown; see its alias norm."));
+        mark->setForeground(QColor(110, 110, 110));
+        m_power->setItem(r, 1, mark);
+        const double a = r < e.aliasNorm.size() ? e.aliasNorm.at(r) : std::nan("");
+        m_power->setItem(r, 2, readOnlyItem(numberText(a, 4)));
     }
 }
 
@@ -288,11 +333,16 @@ void DoeDesignEvaluationPanel::showCorrelations(const DoeDesignEvaluation& e)
     auto* map = new QCPColorMap(x, y);
     map->data()->setSize(m, m);
     map->data()->setRange(QCPRange(0, m - 1), QCPRange(0, m - 1));
+    // A constant column has no correlation: its cells are left blank (transparent), not 0.
     for (int i = 0; i < m; ++i)
         for (int j = 0; j < m; ++j) {
             const double v = e.correlations[i][j];
             map->data()->setCell(i, j, std::isfinite(v) ? v : 0.0);
+            if (!std::isfinite(v))
+                map->data()->setAlpha(i, j, 0);
         }
+    m_correlationNames = names;
+    m_correlations = e.correlations;
     QCPColorGradient gradient;
     gradient.setColorStopAt(0.0, QColor(49, 54, 149));
     gradient.setColorStopAt(0.25, QColor(116, 173, 209));
@@ -325,6 +375,42 @@ void DoeDesignEvaluationPanel::showCorrelations(const DoeDesignEvaluation& e)
     x->setTickLabelRotation(90);
     y->setRangeReversed(true);  // first parameter at the top left, as in a matrix
     plot->replot();
+}
+
+bool DoeDesignEvaluationPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_correlationPlot && event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString tip = correlationTip(help->pos());
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, m_correlationPlot);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QString DoeDesignEvaluationPanel::correlationTip(const QPoint& pos) const
+{
+    const int m = m_correlations.size();
+    if (m == 0 || m_correlationPlot->plottableCount() == 0)
+        return QString();
+    auto* map = qobject_cast<QCPColorMap*>(m_correlationPlot->plottable(0));
+    if (!map)
+        return QString();
+    double key = 0.0;
+    double value = 0.0;
+    map->pixelsToCoords(pos, key, value);
+    const int i = static_cast<int>(std::lround(key));
+    const int j = static_cast<int>(std::lround(value));
+    if (i < 0 || j < 0 || i >= m || j >= m || i >= m_correlationNames.size() || j >= m_correlationNames.size())
+        return QString();
+    const double r = m_correlations[i][j];
+    const QString pair = m_correlationNames.at(i) + QStringLiteral(" / ") + m_correlationNames.at(j);
+    if (!std::isfinite(r))
+        return pair + tr(": undefined (a constant column has no correlation)");
+    return pair + QStringLiteral(": |r| = ") + QString::number(r, 'g', 4);
 }
 
 void DoeDesignEvaluationPanel::showFds(const DoeDesignEvaluation& e)

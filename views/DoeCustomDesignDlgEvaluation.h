@@ -2,6 +2,8 @@
 // The evaluation part of the wizard's "Design and Design Evaluation" page: efficiencies, power of
 // each term with its alpha and signal-to-noise fields, the correlation colour map and the
 // fraction-of-design-space plot. Everything shown comes from the facade.
+#include <QStringList>
+#include <QVector>
 #include <QWidget>
 
 class QCustomPlot;
@@ -27,6 +29,10 @@ public:
     // A line above the evaluation (cleared by the next refresh).
     void setNotice(const QString& text);
 
+protected:
+    // Tooltips of the correlation map name the pair under the mouse and its |r|, or say why none.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private slots:
     void onSettingEdited();
 
@@ -39,6 +45,7 @@ private:
     void showCorrelations(const doeBussiness::DoeDesignEvaluation& e);
     void showFds(const doeBussiness::DoeDesignEvaluation& e);
     void clearAll(const QString& message);
+    QString correlationTip(const QPoint& pos) const;
 
     doeBussiness::DoeBussinessApi* m_api = nullptr;
     QLabel* m_message = nullptr;
@@ -49,6 +56,8 @@ private:
     QLabel* m_powerNote = nullptr;
     QCustomPlot* m_correlationPlot = nullptr;
     QCustomPlot* m_fdsPlot = nullptr;
+    QStringList m_correlationNames;
+    QVector<QVector<double>> m_correlations;
 };
 
 }  // namespace doeUI

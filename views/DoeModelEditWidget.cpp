@@ -93,6 +93,16 @@ void DoeModelEditWidget::fillRow(int row, const DoeDesignModel& model)
         item->setText(model.necessary ? tr("Necessary") : tr("If Possible"));
 }
 
+void DoeModelEditWidget::reloadTerms()
+{
+    {
+        QSignalBlocker block(m_ui->tableWidget);
+        m_ui->tableWidget->clearContents();
+        m_ui->tableWidget->setRowCount(0);
+    }
+    setDataToUI();
+}
+
 void DoeModelEditWidget::onClickedMainEffect()
 {
     {

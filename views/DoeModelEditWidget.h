@@ -29,6 +29,8 @@ public:
     ~DoeModelEditWidget() override;
 
     void setBussinessApi(doeBussiness::DoeBussinessApi* api);
+    // Redraws the term table from the facade.
+    void reloadTerms();
 
 protected:
     void initUI() override;

@@ -177,3 +177,68 @@ TEST(CustomModelDesign, RecommendedCriterionLowersTheAverageVariance)
     EXPECT_LT(iOptimal.averageVariance, dOptimal.averageVariance);
     EXPECT_GE(dOptimal.dEfficiency, iOptimal.dEfficiency);
 }
+
+// The screening road: 6 factors, main effects Necessary, the 15 two-factor products If Possible,
+// 12 runs. The evaluation is of the 7 Necessary parameters, with an alias norm for each product
+// whose squares add up to the alias matrix worked out from the runs.
+TEST(CustomModelDesign, ScreeningWithIfPossibleProductsIsEvaluated)
+{
+    DoeBussinessApi api;
+    SKIP_WITHOUT_MODEL_EXPORTS(api);
+    addContinuous(api, 6);
+    mainEffectsAndProducts(api, true, false);
+    EXPECT_EQ(generate(api, 12), 7);
+    const DoeDesignEvaluation e = evaluation(api);
+    ASSERT_EQ(e.terms.size(), 22);
+    EXPECT_EQ(e.errorDf, 5);
+    EXPECT_EQ(e.necessary.count(true), 7);
+    for (double v : {e.dEfficiency, e.aEfficiency, e.gEfficiency, e.averageVariance})
+        EXPECT_TRUE(std::isfinite(v) && v > 0) << v;
+    double aliasSquares = 0.0;
+    for (int t = 0; t < e.terms.size(); ++t) {
+        SCOPED_TRACE(e.terms[t].toStdString());
+        EXPECT_EQ(std::isfinite(e.power[t]), bool(e.necessary[t]));
+        EXPECT_EQ(std::isfinite(e.aliasNorm[t]), !e.necessary[t]);
+        if (!e.necessary[t])
+            aliasSquares += e.aliasNorm[t] * e.aliasNorm[t];
+    }
+    EXPECT_NEAR(aliasSquares, aliasSumOfSquares(runMatrix(api)), 1e-9);
+}
+
+// Terms the design cannot use are refused where they are entered, with their own message, and a
+// refused replacement hands back the stored term.
+TEST(CustomModelDesign, UnusableTermsAreRefused)
+{
+    DoeBussinessApi api;
+    addContinuous(api, 2);
+    api.genModelForCustomDesign_MainEffect();  // Intercept, X1, X2
+    struct Row
+    {
+        QStringList names;
+        bool ok;
+        QString message;
+    };
+    const QVector<Row> table = {
+        {{}, false, "Term is empty\n"},
+        {{""}, false, "Term is empty\n"},
+        {{"X1", "X1", "X1"}, false, "Cubic terms are not supported\n"},
+        {{"X2", "X1", "X2", "X2"}, false, "Cubic terms are not supported\n"},
+        {{"X1", "X1", "X2"}, true, ""},
+        {{"X1", "X2"}, true, ""},
+    };
+    for (const Row& r : table) {
+        SCOPED_TRACE(r.names.join('*').toStdString());
+        DoeDesignModel m(r.names);
+        QString err;
+        EXPECT_EQ(api.addModelDataForCustomDesign(m, err), r.ok);
+        EXPECT_EQ(err, r.message);
+        if (r.ok)
+            continue;
+        DoeDesignModel replacement(r.names);
+        err.clear();
+        EXPECT_FALSE(api.setModelDataForCustomDesign(2, replacement, err));
+        EXPECT_EQ(err, r.message);
+        EXPECT_EQ(replacement.terms, QStringList{"X2"});  // the stored term, handed back
+    }
+    EXPECT_EQ(api.getModelDataSizeForCustomDesign(), 5);
+}

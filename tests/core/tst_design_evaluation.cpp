@@ -81,15 +81,16 @@ QVector<ClosedFormCase> closedFormCases()
                   100, 100, 100, 4.0 / 9,
                   {nan, nan, nan, nan},
                   {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}});
-    // One categorical factor, each of three levels twice, effect-coded: X'X = [[6,0,0],[0,4,2],[0,2,4]],
-    // det 72, trace of the inverse 5/6; the prediction variance is 1/2 at every level.
+    // One categorical factor, each of three levels twice: balanced, so D and A are 100 in orthonormal
+    // coding (effect-coded X'X = [[6,0,0],[0,4,2],[0,2,4]] would give 69.3 and 60); the prediction
+    // variance is 1/2 at every level.
     cases.append({"categorical, three levels twice",
                   {column("K", Categorical, {"a", "b", "c"})},
                   {{"a"}, {"b"}, {"c"}, {"c"}, {"b"}, {"a"}},
                   {term({"Intercept"}), term({"K"})},
                   {"Intercept", "K"},
                   {"Intercept", "K{a-c}", "K{b-c}"},
-                  100.0 * double(std::cbrt(72.0L)) / 6, 60, 100, 0.5,
+                  100, 100, 100, 0.5,
                   {exactPower(6.0, 1, 3, 0.05), exactPower(12.0, 2, 3, 0.05)},
                   {{1, 0.5}, {0.5, 1}}});
     return cases;
@@ -123,14 +124,14 @@ TEST(DesignEvaluation, ClosedFormDesigns)
         for (int i = 0; i < c.correlations.size(); ++i)
             for (int j = 0; j < c.correlations.size(); ++j)
                 EXPECT_NEAR(e.correlations[i][j], c.correlations[i][j], 1e-12) << i << "," << j;
-        // The FDS curve: 101 fractions from 0 to 1, variances rising, never above the maximum.
+        // The FDS curve: 101 fractions from 0 to 1, variances rising to the maximum G uses.
         ASSERT_EQ(e.fds.size(), 101);
         EXPECT_EQ(e.fds.first().first, 0.0);
         EXPECT_EQ(e.fds.last().first, 1.0);
         const double maxVariance = 100.0 * e.parameters.size() / (c.rows.size() * c.g);
         for (int i = 1; i < e.fds.size(); ++i)
             EXPECT_LE(e.fds[i - 1].second, e.fds[i].second);
-        EXPECT_LE(e.fds.last().second, maxVariance * (1 + 1e-12));
+        EXPECT_NEAR(e.fds.last().second, maxVariance, 1e-12 * maxVariance);
     }
 }
 
@@ -169,6 +170,13 @@ TEST(DesignEvaluation, RefusalsAndDegenerateDesigns)
         {"cell that is not a number", {{"x", "1", "3"}}, c.terms, false, "Data error\n"},
         {"cell too large to square", {{"1e200", "1", "3"}}, c.terms, false, "Data error\n"},
         {"no run", {}, c.terms, false, "No data\n"},
+        // A constant column (C never moves): no estimate, and no correlation for C rather than 0.
+        {"constant column", [] {
+             auto rows = fullFactorial3();
+             for (auto& r : rows)
+                 r[2] = "3";
+             return rows;
+         }(), c.terms, true, ""},
         // Fewer runs than parameters: evaluated, but nothing can be estimated.
         {"too few runs", c.rows.mid(0, 3), c.terms, true, ""},
     };
@@ -184,6 +192,13 @@ TEST(DesignEvaluation, RefusalsAndDegenerateDesigns)
             EXPECT_TRUE(e.fds.isEmpty());
             for (double p : e.power)
                 EXPECT_TRUE(std::isnan(p));
+            bool constantC = true;
+            for (const auto& run : r.rows)
+                constantC &= run[2] == r.rows.first()[2];
+            ASSERT_EQ(e.correlations.size(), 3);
+            for (int i = 0; i < 3; ++i)
+                for (int j = 0; j < 3; ++j)
+                    EXPECT_EQ(std::isnan(e.correlations[i][j]), constantC && (i == 2 || j == 2)) << i << j;
         }
     }
 }
@@ -201,23 +216,154 @@ TEST(DesignEvaluation, FacadeNeedsATableAndRefusesBadSettings)
     EXPECT_EQ(stored.alpha, 0.05);
     EXPECT_EQ(stored.signalToNoise, 1.0);
     const double nan = std::nan("");
-    const QVector<QPair<double, double>> refused = {{0, 1}, {1, 1}, {-0.1, 1}, {nan, 1}, {0.05, 0},
-                                                    {0.05, -2}, {0.05, nan}, {0.05, HUGE_VAL}};
-    for (const auto& bad : refused) {
+    const QString alphaMessage = "Significance level must be greater than 1e-12 and less than 1 - 1e-9\n";
+    const QString snrMessage = "Signal to noise ratio must be greater than 0 and at most 1000000\n";
+    struct Row
+    {
+        double alpha, snr;
+        QString message;  // empty: accepted
+    };
+    const QVector<Row> table = {
+        {0, 1, alphaMessage},        {1, 1, alphaMessage},          {-0.1, 1, alphaMessage},
+        {nan, 1, alphaMessage},      {1e-12, 1, alphaMessage},      {1 - 1e-16, 1, alphaMessage},
+        {1 - 1e-9, 1, alphaMessage}, {0.05, 0, snrMessage},         {0.05, -2, snrMessage},
+        {0.05, nan, snrMessage},     {0.05, HUGE_VAL, snrMessage},  {0.05, 1e300, snrMessage},
+        {0.05, 1.000001e6, snrMessage}, {0, 0, alphaMessage + snrMessage},
+        {2e-12, 1e6, ""},            {1 - 2e-9, 1e-300, ""},        {0.01, 2, ""},
+    };
+    for (const Row& r : table) {
+        api.getDesignEvaluationSetting(stored);
         DoeDesignEvaluationSetting s;
-        s.alpha = bad.first;
-        s.signalToNoise = bad.second;
+        s.alpha = r.alpha;
+        s.signalToNoise = r.snr;
         err.clear();
-        EXPECT_FALSE(api.setDesignEvaluationSetting(s, err)) << bad.first << " " << bad.second;
-        EXPECT_EQ(err, "Invalid Value\n");
-        EXPECT_EQ(s, stored);  // written back
+        EXPECT_EQ(api.setDesignEvaluationSetting(s, err), r.message.isEmpty()) << r.alpha << " " << r.snr;
+        EXPECT_EQ(err, r.message);
+        if (!r.message.isEmpty())
+            EXPECT_EQ(s, stored);  // written back
+        DoeDesignEvaluationSetting now;
+        api.getDesignEvaluationSetting(now);
+        EXPECT_EQ(now, r.message.isEmpty() ? s : stored);
     }
-    DoeDesignEvaluationSetting good;
-    good.alpha = 0.01;
-    good.signalToNoise = 2;
-    err.clear();
-    EXPECT_TRUE(api.setDesignEvaluationSetting(good, err));
-    EXPECT_TRUE(err.isEmpty());
-    api.getDesignEvaluationSetting(stored);
-    EXPECT_EQ(stored, good);
+}
+
+namespace {
+
+// 2^3 full factorial, or its half fraction C = AB when `half`.
+QVector<QVector<QString>> twoLevelRuns(bool half)
+{
+    QVector<QVector<QString>> rows;
+    for (int i = 0; i < 8; ++i) {
+        const int a = (i & 1) ? 1 : -1, b = (i & 2) ? 1 : -1, c = (i & 4) ? 1 : -1;
+        if (!half || c == a * b)
+            rows.append({QString::number(a), QString::number(b), QString::number(c)});
+    }
+    return rows;
+}
+
+QVector<DoeDesignTableColumInfo> twoLevelColumns()
+{
+    return {column("A", Continuous, {"-1", "1"}), column("B", Continuous, {"-1", "1"}),
+            column("C", Continuous, {"-1", "1"})};
+}
+
+}  // namespace
+
+// If Possible terms stay out of the figures of the Necessary model and get their alias norm; an
+// empty term adds nothing.
+TEST(DesignEvaluation, IfPossibleTermsAreJudgedByTheirAlias)
+{
+    const DoeDesignModel ab(QStringList{"A", "B"}, false);
+    const DoeDesignModel ac(QStringList{"A", "C"}, false);
+    const QList<DoeDesignModel> screening = {term({"Intercept"}), term({"A"}), term({"B"}), term({"C"}), ab, ac};
+    const double nan = std::nan("");
+    struct Case
+    {
+        const char* name;
+        bool half;
+        QList<DoeDesignModel> terms;
+        int errorDf;
+        QVector<bool> necessary;
+        QVector<double> aliasNorm;  // per term; NaN for Necessary ones
+        double d;
+    };
+    const QVector<Case> cases = {
+        // Full factorial: the products are orthogonal to the main effects.
+        {"full factorial", false, screening, 4, {true, true, true, true, false, false}, {nan, nan, nan, nan, 0, 0}, 100},
+        // Half fraction C = AB: AB is C (norm 1), AC is B (norm 1); 4 runs for 4 Necessary parameters.
+        {"half fraction", true, screening, 0, {true, true, true, true, false, false}, {nan, nan, nan, nan, 1, 1}, 100},
+        // An empty term is dropped, so the full factorial is not made singular by a second intercept.
+        {"empty term", false, {term({"Intercept"}), term({"A"}), term({}), term({"B"}), term({"C"})}, 4,
+         {true, true, true, true}, {nan, nan, nan, nan}, 100},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DoeDesignEvaluation e;
+        QString err;
+        ASSERT_TRUE(evaluateDesign(twoLevelColumns(), twoLevelRuns(c.half), c.terms, DoeDesignEvaluationSetting(), e,
+                                   err));
+        EXPECT_EQ(e.errorDf, c.errorDf);
+        EXPECT_EQ(e.necessary, c.necessary);
+        EXPECT_NEAR(e.dEfficiency, c.d, 1e-9);
+        EXPECT_NEAR(e.aEfficiency, c.d, 1e-9);
+        EXPECT_NEAR(e.gEfficiency, 100, 1e-9);
+        ASSERT_EQ(e.aliasNorm.size(), c.aliasNorm.size());
+        ASSERT_EQ(e.power.size(), c.aliasNorm.size());
+        for (int t = 0; t < c.aliasNorm.size(); ++t) {
+            if (std::isnan(c.aliasNorm[t]))
+                EXPECT_TRUE(std::isnan(e.aliasNorm[t])) << t;
+            else
+                EXPECT_NEAR(e.aliasNorm[t], c.aliasNorm[t], 1e-12) << t;
+            // Power for Necessary terms when there are error degrees of freedom, never for If Possible.
+            EXPECT_EQ(std::isfinite(e.power[t]), c.necessary[t] && c.errorDf > 0) << t;
+        }
+    }
+}
+
+// D and A in orthonormal coding: a balanced categorical full factorial has X'X = n I, so both are 100.
+TEST(DesignEvaluation, BalancedCategoricalFullFactorialScoresHundred)
+{
+    const QVector<DoeDesignTableColumInfo> columns = {column("P", Categorical, {"p1", "p2"}),
+                                                      column("Q", Categorical, {"q1", "q2"}),
+                                                      column("R", Categorical, {"r1", "r2", "r3"})};
+    QVector<QVector<QString>> rows;
+    for (const QString& p : {"p1", "p2"})
+        for (const QString& q : {"q1", "q2"})
+            for (const QString& r : {"r1", "r2", "r3"})
+                rows.append({p, q, r});
+    const QList<DoeDesignModel> mainEffects = {term({"Intercept"}), term({"P"}), term({"Q"}), term({"R"})};
+    QList<DoeDesignModel> interactions = mainEffects;
+    interactions << term({"P", "Q"}) << term({"P", "R"}) << term({"Q", "R"});
+    for (const auto& model : {mainEffects, interactions}) {
+        SCOPED_TRACE(model.size());
+        DoeDesignEvaluation e;
+        QString err;
+        ASSERT_TRUE(evaluateDesign(columns, rows, model, DoeDesignEvaluationSetting(), e, err));
+        EXPECT_NEAR(e.dEfficiency, 100.0, 1e-12);
+        EXPECT_NEAR(e.aEfficiency, 100.0, 1e-12);
+    }
+}
+
+// Power against its closed form with two error degrees of freedom, where the noncentral F tail is
+// 1 - (1 - alpha) exp(-lambda alpha (2 - alpha) / 2) for one numerator degree of freedom; it
+// includes noncentralities past the reach of the series, which saturate to 1 only when they should.
+TEST(DesignEvaluation, PowerMatchesTheClosedFormUpToHugeNoncentrality)
+{
+    // 2^3 with A, B, C, AB and AC: X'X = 8 I, 2 error degrees of freedom, lambda = 8 snr^2 for A.
+    const QList<DoeDesignModel> model = {term({"Intercept"}), term({"A"}), term({"B"}), term({"C"}),
+                                         term({"A", "B"}), term({"A", "C"})};
+    const QVector<QPair<double, double>> settings = {{0.05, 1},    {0.05, 0.3},  {0.5, 1e6},   {1e-11, 1e3},
+                                                     {1e-11, 1e5}, {1e-11, 1e6}, {2e-12, 3e5}, {0.999999, 1e-3}};
+    for (const auto& set : settings) {
+        DoeDesignEvaluationSetting s;
+        s.alpha = set.first;
+        s.signalToNoise = set.second;
+        DoeDesignEvaluation e;
+        QString err;
+        ASSERT_TRUE(evaluateDesign(twoLevelColumns(), twoLevelRuns(false), model, s, e, err));
+        const long double alpha = s.alpha;
+        const long double lambda = 8.0L * s.signalToNoise * s.signalToNoise;
+        const double exact = double(1.0L - (1.0L - alpha) * std::exp(-lambda * alpha * (2.0L - alpha) / 2.0L));
+        EXPECT_NEAR(e.power[1], exact, 1e-9) << set.first << " " << set.second;
+    }
 }

@@ -99,7 +99,7 @@ TEST_F(WizardFixture, OpensOnFreshDataWithDefaults)
     EXPECT_TRUE(tree->topLevelItem(0)->isSelected());
     EXPECT_TRUE(child<QLineEdit>(&dlg, "lineEdit_start_number")->isHidden());
     EXPECT_TRUE(child<QSpinBox>(&dlg, "spinBox_center_num")->isHidden());
-    EXPECT_EQ(child<QSpinBox>(&dlg, "spinBox_user")->maximum(), 2147483647);
+    EXPECT_EQ(child<QSpinBox>(&dlg, "spinBox_user")->maximum(), 1000000);  // the engine's largest design
 }
 
 TEST_F(WizardFixture, RefusedSettingsSnapBackWithTheFacadeMessage)
@@ -324,27 +324,89 @@ TEST_F(WizardFixture, EscapeAndClosingTheWindowActAsCancel)
     }
 }
 
-TEST_F(WizardFixture, PreviousDoesNoPageWorkAndNextOnModelPageRebuildsTerms)
+// Previous and Next, clicked through the window, keep the model page's terms, their If Possible
+// flags and so the minimum run count, also across a change of criterion on the first page; only a
+// change of factors mends the terms: those of a removed factor go, a new factor's main effect comes.
+TEST_F(WizardFixture, ModelPageKeepsTheUsersTermsAcrossPreviousAndNext)
 {
-    addContinuous(2);
+    addContinuous(4);
     DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.resize(1400, 800);
     dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    auto click = [&](QWidget* w, QPoint at = QPoint(-1, -1)) {
+        if (at.x() < 0)
+            at = w->rect().center();
+        QTest::mouseClick(dlg.windowHandle(), Qt::LeftButton, Qt::NoModifier, w->mapTo(&dlg, at));
+    };
     auto* next = child<QPushButton>(&dlg, "pushButton_next");
     auto* previous = child<QPushButton>(&dlg, "pushButton_previous");
-    next->click();
-    next->click();
+    auto* tabs = child<QTabWidget>(&dlg, "tabWidget");
+    auto* minimum = child<QLabel>(&dlg, "label_min");
     QWidget* model = child<QWidget>(&dlg, "widget_model");
-    child<QPushButton>(model, "pushButton_rsm")->click();
-    EXPECT_EQ(customTerms(api).size(), 6);
-    EXPECT_FALSE(child<QPushButton>(model, "pushButton_remove")->isEnabled());
-    EXPECT_FALSE(child<QPushButton>(model, "pushButton_interaction")->isEnabled());
-    next->click();
-    previous->click();  // back to Model: terms kept
-    EXPECT_EQ(customTerms(api).size(), 6);
-    previous->click();
-    next->click();      // forward onto Model: main effects again
-    EXPECT_EQ(customTerms(api), (QStringList{"Intercept", "X1", "X2"}));
-    EXPECT_EQ(child<QTableWidget>(model, "tableWidget")->rowCount(), 3);
+    auto* terms = child<QTableWidget>(model, "tableWidget");
+    auto go = [&](QPushButton* button, int times) {
+        for (int i = 0; i < times; ++i)
+            click(button);
+    };
+    auto ifPossibleTerms = [&] {
+        QStringList out;
+        for (int i = 0; i < api.getModelDataSizeForCustomDesign(); ++i) {
+            DoeDesignModel m;
+            QString msg;
+            if (api.getModelDataByIdxForCustomDesign(i, m, msg) && !m.necessary)
+                out << m.algebraShowStr();
+        }
+        return out;
+    };
+
+    go(next, 2);
+    ASSERT_EQ(tabs->currentIndex(), 2);
+    EXPECT_EQ(customTerms(api).size(), 5);  // first arrival: intercept and main effects
+    click(child<QPushButton>(model, "pushButton_rsm"));
+    const QStringList surface = customTerms(api);
+    ASSERT_EQ(surface.size(), 15);
+    go(next, 1);
+    EXPECT_EQ(minimum->text(), "15");
+    go(previous, 3);
+    ASSERT_EQ(tabs->currentIndex(), 0);
+    go(next, 3);
+    EXPECT_EQ(customTerms(api), surface);
+    EXPECT_EQ(minimum->text(), "15");
+
+    // X1*X2 made If Possible from the estimability menu; the criterion changed on the first page.
+    go(previous, 1);
+    const int row = surface.indexOf("X1*X2");
+    chooseInNextPopup("If Possible");
+    click(terms->viewport(), terms->visualItemRect(terms->item(row, 1)).center());
+    EXPECT_EQ(ifPossibleTerms(), QStringList{"X1*X2"});
+    go(previous, 2);
+    child<QComboBox>(&dlg, "comboBox_optimality")->setCurrentIndex(0);
+    go(next, 3);
+    EXPECT_EQ(customTerms(api), surface);
+    EXPECT_EQ(ifPossibleTerms(), QStringList{"X1*X2"});
+    EXPECT_EQ(minimum->text(), "14");
+
+    // X4 removed and X5 added: the X4 terms go, X5 comes as a main effect, the rest stays.
+    go(previous, 2);
+    QWidget* factors = child<QWidget>(&dlg, "widget_factor");
+    auto* factorTable = child<QTableWidget>(factors, "tableWidget");
+    menuAction(child<QPushButton>(factors, "pushButton_add"), "Continuous")->trigger();
+    factorTable->clearSelection();
+    factorTable->item(3, 0)->setSelected(true);
+    click(child<QPushButton>(factors, "pushButton_remove"));
+    ASSERT_EQ(facadeFactors(api), (QStringList{"X1", "X2", "X3", "X5"}));
+    go(next, 1);
+    QStringList expected;
+    for (const QString& t : surface)
+        if (!t.contains("X4"))
+            expected << t;
+    expected << "X5";
+    EXPECT_EQ(customTerms(api), expected);
+    EXPECT_EQ(ifPossibleTerms(), QStringList{"X1*X2"});
+    ASSERT_EQ(terms->rowCount(), expected.size());
+    EXPECT_EQ(terms->item(expected.indexOf("X1*X2"), 1)->text(), "If Possible");
+    EXPECT_EQ(terms->item(expected.size() - 1, 0)->text(), "X5");
 }
 
 TEST_F(WizardFixture, RunCountChoiceIsSentAndNextOntoGenerationResetsIt)
@@ -489,8 +551,12 @@ TEST_F(WizardFixture, DesignPageShowsTheEvaluationOfTheDesign)
         auto box = answerNextBox();
         typeInto(child<QLineEdit>(&dlg, "lineEdit_signal_to_noise"), "-3");
         EXPECT_TRUE(box->seen);
-        EXPECT_EQ(box->text, "Invalid Value\n");
+        EXPECT_EQ(box->text, "Signal to noise ratio must be greater than 0 and at most 1000000\n");
         EXPECT_EQ(child<QLineEdit>(&dlg, "lineEdit_signal_to_noise")->text(), "1");
+        box = answerNextBox();
+        typeInto(child<QLineEdit>(&dlg, "lineEdit_alpha"), "1e-13");
+        EXPECT_EQ(box->text, "Significance level must be greater than 1e-12 and less than 1 - 1e-9\n");
+        EXPECT_EQ(child<QLineEdit>(&dlg, "lineEdit_alpha")->text(), "0.2");
 
         const QString dir = qEnvironmentVariable("VARISTRA_SHOTS_DIR");
         if (!dir.isEmpty()) {
@@ -500,6 +566,72 @@ TEST_F(WizardFixture, DesignPageShowsTheEvaluationOfTheDesign)
         }
         dlg.reject();
     }
+}
+
+// The screening road: 6 factors, main effects Necessary, the 15 products If Possible, 12 runs. The page
+// shows the figures of the 7 Necessary parameters and an alias norm in each product's row.
+TEST_F(WizardFixture, ScreeningDesignShowsNecessaryFiguresAndAliases)
+{
+    addContinuous(6);
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.resize(1400, 900);
+    dlg.show();
+    auto* next = child<QPushButton>(&dlg, "pushButton_next");
+    auto* previous = child<QPushButton>(&dlg, "pushButton_previous");
+    next->click();
+    next->click();
+    previous->click();
+    // The products, If Possible, entered while away from the model page, which shows them on return.
+    QList<QString> names;
+    api.getFactorDataNameList(names);
+    QString msg;
+    for (int i = 0; i < names.size(); ++i)
+        for (int j = i + 1; j < names.size(); ++j) {
+            DoeDesignModel m(QStringList{names[i], names[j]}, false);
+            ASSERT_TRUE(api.addModelDataForCustomDesign(m, msg));
+        }
+    next->click();
+    ASSERT_EQ(child<QTableWidget>(child<QWidget>(&dlg, "widget_model"), "tableWidget")->rowCount(), 22);
+    next->click();
+    EXPECT_EQ(child<QLabel>(&dlg, "label_min")->text(), "7");
+    child<QRadioButton>(&dlg, "radioButton_user")->click();
+    auto* runs = child<QSpinBox>(&dlg, "spinBox_user");
+    runs->setValue(12);
+    QMetaObject::invokeMethod(runs, "editingFinished");
+    child<QPushButton>(&dlg, "pushButton")->click();  // Make Design
+    ASSERT_EQ(child<QTableWidget>(child<QWidget>(&dlg, "tab_design"), "tableWidget")->rowCount(), 12);
+
+    EXPECT_TRUE(child<QLabel>(&dlg, "label_evaluation_message")->isHidden());  // no "cannot estimate"
+    EXPECT_TRUE(child<QLabel>(&dlg, "label_power_note")->isHidden());
+    EXPECT_GT(child<QTableWidget>(&dlg, "tableWidget_efficiency")->item(0, 1)->text().toDouble(), 0.0);
+    auto* power = child<QTableWidget>(&dlg, "tableWidget_power");
+    ASSERT_EQ(power->rowCount(), 22);
+    int powers = 0;
+    int aliases = 0;
+    for (int r = 0; r < power->rowCount(); ++r) {
+        bool ok = false;
+        const bool product = power->item(r, 0)->text().contains('*');
+        SCOPED_TRACE(power->item(r, 0)->text().toStdString());
+        if (product) {
+            EXPECT_EQ(power->item(r, 1)->text(), "If Possible");
+            power->item(r, 2)->text().toDouble(&ok);
+            aliases += ok;
+        } else {
+            const double p = power->item(r, 1)->text().toDouble(&ok);
+            powers += ok && p > 0 && p <= 1;
+            EXPECT_TRUE(power->item(r, 2)->text().isEmpty());
+        }
+    }
+    EXPECT_EQ(powers, 7);
+    EXPECT_EQ(aliases, 15);
+
+    const QString dir = qEnvironmentVariable("VARISTRA_SHOTS_DIR");
+    if (!dir.isEmpty()) {
+        QTest::qWait(50);
+        dlg.grab().save(dir + "/design_evaluation_if_possible_dialog.png");
+        child<QScrollArea>(&dlg, "scrollArea_design")->widget()->grab().save(dir + "/design_evaluation_if_possible_page.png");
+    }
+    dlg.reject();
 }
 
 // The busy dialog of a long search shows its progress and a Cancel button; Cancel asks the work to
