@@ -12,7 +12,10 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QScrollArea>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -272,6 +275,16 @@ TEST_F(FitModelSls, RunOpensTheReportWithOneEffectTestPerTerm)
     EXPECT_LT(effects, titles.indexOf("Parameter Estimates"));
     EXPECT_NE(t->findChild<QAction*>("action_copy_table"), nullptr);
     EXPECT_NE(t->findChild<QAction*>("action_export_csv"), nullptr);
+
+    // And in the written report.
+    ASSERT_TRUE(report->exportReport(dir.filePath("r.pdf"), err)) << err.toStdString();
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        GTEST_SKIP() << "pdftotext not installed: text of the PDF not checked";
+    QProcess p;
+    p.start("pdftotext", {"-layout", dir.filePath("r.pdf"), "-"});
+    ASSERT_TRUE(p.waitForFinished(20000));
+    const QString text = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_TRUE(text.contains(QRegularExpression("Effect Tests[\\s\\S]*A\\*C +2 +2 +9\\.93964")));
 }
 
 // Renders the dialog and the report's Effect Tests into PNG files when VARISTRA_SHOTS_DIR names a folder.
