@@ -199,8 +199,9 @@ bool DoeBussinessApi::getEffectTests(QVector<DoeEffectTest>& out, int modelIndex
     }
     doeFunc::DoeParameterLayout layout;
     const DoeRegressionData& data = m_tableManager->analysisData().regression;
+    // The published flags, as the report's parameter estimates read them.
     QVector<QPair<int, int>> flags;
-    m_functionManager->getMFInfo(flags, modelIndex);
+    getMFInfo(flags, modelIndex);
     if (!_isRegressionSlot(modelIndex) || !data.isBuilt() || flags.isEmpty()
         || !m_functionManager->getParameterLayout(layout, modelIndex)) {
         err += QStringLiteral("No data\n");

@@ -173,3 +173,25 @@ TEST_F(StandardLeastSquares, PersonalityCountsAsChosenOnlyAfterItIsSetUntilTheNe
     ASSERT_TRUE(loadTable(api, dir, kHeader, kRows, err));
     EXPECT_FALSE(api.isFitModel_PersonalityChosen());
 }
+
+TEST_F(StandardLeastSquares, StepwiseFitTestsOnlyTheEnteredParametersOfEachTerm)
+{
+    ASSERT_TRUE(prepareTerms(kRows, {"A", "B", "C", "A*C"})) << err.toStdString();
+    enter(api, {"A", "C{a-c}"});
+    ASSERT_TRUE(api.runModel(0));
+    QVector<DoeEffectTest> tests;
+    ASSERT_TRUE(api.getEffectTests(tests, 0, err));
+    ASSERT_EQ(tests.size(), 2);
+    QVector<QString> names;
+    api.getSaveParamName(names, 0);
+    const char* params[] = {"A", "C{a-c}"};
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(tests[i].term, i == 0 ? "A" : "C");
+        EXPECT_EQ(tests[i].nparm, 1);
+        EXPECT_EQ(tests[i].denominatorDF, 15 - 3);
+        double est, se, t = NAN, pt = NAN;
+        api.getRunParameter(names.indexOf(params[i]), est, se, t, pt, 0);
+        expectRelative(tests[i].fRatio, t * t, std::string("F = t^2 for ") + params[i]);
+        expectRelative(tests[i].probF, pt, std::string("Prob>F = Prob>|t| for ") + params[i]);
+    }
+}
