@@ -12,6 +12,7 @@
 #include <QVector>
 
 #include "DoeDesignRecords.h"
+#include "DoeEffectTest.h"
 #include "DoeLackOfFit.h"
 #include "DoeRegressionSlotSettings.h"
 #include "DoeTableCellEdit.h"
@@ -245,6 +246,16 @@ public:
     bool restoreTableCells(const QVector<DoeTableCellEdit>& cells, const QVector<DoeTableColumnState>& columns,
                            QString& err);
     // ---- end of design table cell blocks ----
+    // ---- standard least squares of the listed model terms ----
+    // Whether a personality was ever chosen since the fit model was last reset.
+    bool isFitModel_PersonalityChosen() const;
+    // Enters exactly the parameters of the listed fit-model terms and fits them as runModel does;
+    // a model that cannot be estimated is refused with "Model cannot be estimated\n" and the
+    // terms at fault, one per line.
+    bool runStandardLeastSquares(int modelIndex, QString& err);
+    // Whole-term partial F tests of the fitted slot, in term order, intercept excluded.
+    bool getEffectTests(QVector<DoeEffectTest>& out, int modelIndex, QString& err) const;
+    // ---- end of standard least squares ----
 
 private:
     void _genModel_RSM_ByGivenList(const QStringList& names);

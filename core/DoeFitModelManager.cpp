@@ -18,6 +18,7 @@ bool DoeFitModelManager::setPersonality(EDoeFitModel_Personality& p, QString& er
         return false;
     }
     m_personality = p;
+    m_personalityChosen = true;
     return true;
 }
 
@@ -195,6 +196,7 @@ void DoeFitModelManager::refreshModelFactorList()
 void DoeFitModelManager::reset()
 {
     m_personality = StandardLeastSquares;
+    m_personalityChosen = false;
     m_emphasis = EffectScreening;
     m_models.clear();
     m_responseList.clear();

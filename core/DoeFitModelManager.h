@@ -24,6 +24,8 @@ public:
     EDoeFitModel_Emphasis emphasis() const { return m_emphasis; }
     bool setPersonality(EDoeFitModel_Personality& p, QString& err);
     bool setEmphasis(EDoeFitModel_Emphasis& e, QString& err);
+    // True once a personality was stored through setPersonality, until reset().
+    bool personalityChosen() const { return m_personalityChosen; }
 
     // Term operations by public index: the intercept is skipped (see listPosition).
     bool addModelData(DoeDesignModel& m, QString& err);
@@ -76,6 +78,7 @@ private:
 
     EDoeFitModel_Personality m_personality = StandardLeastSquares;
     EDoeFitModel_Emphasis m_emphasis = EffectScreening;
+    bool m_personalityChosen = false;
     DoeModelList m_models;
     QList<QString> m_responseList;
     QList<QString> m_factorList;

@@ -58,6 +58,15 @@ struct PLAN_ENGINE_LINK_EXPORT StruDoeRegressionModel {
     bool searchPending = false;  // generated, not read yet: the engine may search on the first read
 };
 
+// How the engine builds its parameters from the factors: per expanded column the 0-based factor
+// (-1 for the intercept) and, for a categorical column, its value per level index; per parameter
+// the power of each expanded column.
+struct PLAN_ENGINE_LINK_EXPORT DoeParameterLayout {
+    QVector<int> columnFactor;
+    QVector<QVector<int>> columnCodes;
+    QVector<QVector<int>> parameterPowers;
+};
+
 class PLAN_ENGINE_LINK_EXPORT DoeFunctionManager {
 public:
     DoeFunctionManager();
@@ -126,6 +135,8 @@ public:
     bool stepwiseStepCombineForward(double pEnter, double pLeave, int slot);
     bool stepwiseStepCombineBackward(double pEnter, double pLeave, int slot);
     bool stepwiseStepCombineMixed(double pEnter, double pLeave, int slot);
+    // The parameter layout of a regression slot; false when the slot has no regression.
+    bool getParameterLayout(DoeParameterLayout& out, int slot) const;
 
     // prediction
     void predictResult(const QList<QString>& x, double& o1, double& o2, double& o3, double& o4,

@@ -318,3 +318,37 @@ bool DoeFunctionManager::stepwiseStepCombineMixed(double pEnter, double pLeave, 
 }
 
 }  // namespace doeFunc
+
+namespace doeFunc {
+
+bool DoeFunctionManager::getParameterLayout(DoeParameterLayout& out, int slot) const
+{
+    out = DoeParameterLayout();
+    const StruDoeRegressionModel* model = _getListModel(slot);
+    if (!model || !model->handle || !g_engine.getExpandValue || !g_engine.getParameter
+        || model->expandColumnCount <= 0 || model->parameterCount <= 0)
+        return false;
+    const int columns = model->expandColumnCount;
+    int maxLevels = 1;
+    for (int count : model->levelCounts)
+        maxLevels = std::max(maxLevels, count);
+    for (int c = 0; c < columns; ++c) {
+        int factor = 0;
+        std::vector<int> codes(static_cast<size_t>(maxLevels), 0);
+        if (c > 0)
+            g_engine.getExpandValue(model->handle, c, &factor, codes.data());
+        out.columnFactor.append(factor - 1);
+        const bool categorical = factor > 0 && factor - 1 < model->factorKinds.size()
+                                 && model->factorKinds[factor - 1] == 2;
+        const int levels = categorical ? model->levelCounts.value(factor - 1) : 0;
+        out.columnCodes.append(QVector<int>(codes.begin(), codes.begin() + levels));
+    }
+    for (int p = 0; p < model->parameterCount; ++p) {
+        std::vector<int> powers(static_cast<size_t>(columns), 0);
+        g_engine.getParameter(model->handle, p, powers.data());
+        out.parameterPowers.append(QVector<int>(powers.begin(), powers.end()));
+    }
+    return true;
+}
+
+}  // namespace doeFunc

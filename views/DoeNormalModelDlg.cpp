@@ -5,8 +5,11 @@
 #include "DoeNumberInputDlg.h"
 
 #include <QAction>
+#include <QIntValidator>
 #include <QMenu>
 #include <QSignalBlocker>
+
+#include <algorithm>
 
 using namespace doeBussiness;
 
@@ -14,6 +17,8 @@ namespace doeUI {
 
 namespace {
 const int kRsmContinuous = 0x20;
+const int kPersonalityLeastSquares = 0;
+const int kPersonalityStepwise = 1;
 }
 
 DoeNormalModelDlg::DoeNormalModelDlg(DoeBussinessApi* api, QWidget* parent) : QDialog(parent), m_api(api)
@@ -43,10 +48,12 @@ void DoeNormalModelDlg::initUI()
                        static_cast<QWidget*>(m_ui->label_transform), static_cast<QWidget*>(m_ui->pushButton_transform),
                        static_cast<QWidget*>(m_ui->checkBox_no_intercept)})
         w->setEnabled(false);
-    m_ui->comboBox_personality->addItem(tr("Stepwise"));
+    m_ui->comboBox_personality->addItems({tr("Standard Least Squares"), tr("Stepwise")});
     m_ui->comboBox_emphasis->addItems({tr("Effect Leverage"), tr("Effect Screening"), tr("Minimal Report")});
 
     m_macrosMenu = new QMenu(m_ui->pushButton_macros);
+    m_fullFactorialAction = m_macrosMenu->addAction(tr("Full Factorial"));
+    m_degreeFactorialAction = m_macrosMenu->addAction(tr("Factorial to Degree"));
     m_rsmAction = m_macrosMenu->addAction(tr("Response Surface"));
     m_ui->pushButton_macros->setMenu(m_macrosMenu);
     m_attributesMenu = new QMenu(m_ui->pushButton_attributes);
@@ -67,6 +74,8 @@ void DoeNormalModelDlg::initUI()
     if (QLayoutItem* run = m_ui->gridLayout_3->itemAtPosition(2, 1))
         run->setAlignment(Qt::AlignRight);
     m_ui->pushButton_run->setFocus();
+    m_ui->lineEdit_degree->setValidator(new QIntValidator(1, 9, m_ui->lineEdit_degree));
+    m_ui->lineEdit_degree->setText(QStringLiteral("2"));
 }
 
 QListWidgetItem* DoeNormalModelDlg::newItem(const QString& text) const
@@ -95,9 +104,16 @@ void DoeNormalModelDlg::setDataToUI()
     refreshModelList();
     refreshFactorList();
 
+    // Until the user picks a personality, Fit Model keeps to the stepwise road.
+    if (!m_api->isFitModel_PersonalityChosen()) {
+        auto stepwise = decltype(m_api->getFitModel_Personality())(kPersonalityStepwise);
+        QString ignored;
+        m_api->setFitModel_Personality(stepwise, ignored);
+    }
     QSignalBlocker personality(m_ui->comboBox_personality);
     QSignalBlocker emphasis(m_ui->comboBox_emphasis);
     m_ui->comboBox_personality->setCurrentIndex(int(m_api->getFitModel_Personality()));
+    showModelGroup();
     m_ui->comboBox_emphasis->setCurrentIndex(int(m_api->getFitModel_Emphasis()));
     m_ui->label_emphasis->hide();
     m_ui->comboBox_emphasis->hide();
@@ -110,6 +126,21 @@ void DoeNormalModelDlg::initConnection()
     connect(m_ui->pushButton_remove_factor, SIGNAL(clicked(bool)), this, SLOT(onClickedRemoveFactor()));
     connect(m_ui->pushButton_run, SIGNAL(clicked(bool)), this, SLOT(onClickedRun()));
     connect(m_ui->pushButton_effect, SIGNAL(clicked(bool)), this, SLOT(onClickedEffect()));
+    // The model construction controls of standard least squares.
+    connect(m_ui->comboBox_personality, SIGNAL(currentIndexChanged(int)), this,
+            SLOT(onComboboxPersonalityChanged()));
+    connect(m_ui->comboBox_emphasis, SIGNAL(currentIndexChanged(int)), this, SLOT(onComboboxEmphasisChanged()));
+    connect(m_ui->pushButton_add, SIGNAL(clicked(bool)), this, SLOT(onClickedAdd()));
+    connect(m_ui->pushButton_cross, SIGNAL(clicked(bool)), this, SLOT(onClickedCross()));
+    connect(m_ui->pushButton_remove_model, SIGNAL(clicked(bool)), this, SLOT(onClickedRemoveModelTerm()));
+    connect(m_fullFactorialAction, SIGNAL(triggered(bool)), this, SLOT(slotMacroFullFactorial()));
+    connect(m_degreeFactorialAction, SIGNAL(triggered(bool)), this, SLOT(slotMacroFactorialToDegree()));
+    connect(m_rsmAction, SIGNAL(triggered(bool)), this, SLOT(slotMacroRSM()));
+    connect(m_attributesMenu, SIGNAL(aboutToShow()), this, SLOT(slotMenuAttributeRSMAboutToShow()));
+    connect(m_rsmEffectAction, SIGNAL(triggered(bool)), this, SLOT(slotAttributeRSM()));
+    connect(m_ui->listWidget_x, SIGNAL(itemSelectionChanged()), this, SLOT(updateModelControls()));
+    connect(m_ui->listWidget_model, SIGNAL(itemSelectionChanged()), this, SLOT(updateModelControls()));
+    updateModelControls();
 }
 
 void DoeNormalModelDlg::refreshResponseList()
@@ -205,6 +236,7 @@ void DoeNormalModelDlg::onClickedEffect()
     if (!m_api->genModel_RSM_ByGivenList(factors, message))
         showWarningBox(this, message);
     refreshFactorList();
+    refreshModelList();
 }
 
 void DoeNormalModelDlg::onClickedRemoveFactor()
@@ -218,6 +250,7 @@ void DoeNormalModelDlg::onClickedRemoveFactor()
     QString message;
     m_api->genModel_RSM_ByGivenListAndClearOld(kept, message);
     refreshFactorList();
+    refreshModelList();
 }
 
 void DoeNormalModelDlg::onClickedRun()
@@ -230,17 +263,24 @@ void DoeNormalModelDlg::onClickedRun()
         showWarningBox(this, message);
         return;
     }
-    if (m_ui->comboBox_personality->currentIndex() == 1)
-        return;
-    if (m_api->preparationForModelRegression(message)) {
-        m_resultView = 2;
-        accept();
-    } else {
+    if (!m_api->preparationForModelRegression(message)) {
         showWarningBox(this, message);
+        return;
     }
+    // Standard least squares fits the listed terms as they are and goes straight to the report.
+    if (m_ui->comboBox_personality->currentIndex() == kPersonalityLeastSquares) {
+        if (!m_api->runStandardLeastSquares(0, message)) {
+            showWarningBox(this, message);
+            return;
+        }
+        m_resultView = 1;
+    } else {
+        m_resultView = 2;
+    }
+    accept();
 }
 
-// The slots below belong to the hidden model-effects group; no control reaches them.
+// The model construction group of standard least squares.
 
 void DoeNormalModelDlg::onClickedAdd()
 {
@@ -286,6 +326,7 @@ void DoeNormalModelDlg::slotAttributeRSM()
         m_api->setModelDataForFitModel(r, model, message);
     }
     refreshModelList();
+    updateModelControls();
 }
 
 void DoeNormalModelDlg::slotMenuAttributeRSMAboutToShow()
@@ -315,6 +356,7 @@ void DoeNormalModelDlg::onComboboxPersonalityChanged()
     const bool showEmphasis = m_ui->comboBox_personality->currentIndex() == 0;
     m_ui->label_emphasis->setVisible(showEmphasis);
     m_ui->comboBox_emphasis->setVisible(showEmphasis);
+    showModelGroup();
 }
 
 void DoeNormalModelDlg::onComboboxEmphasisChanged()
@@ -328,6 +370,142 @@ void DoeNormalModelDlg::onComboboxEmphasisChanged()
         showWarningBox(this, message);
         m_ui->comboBox_emphasis->setCurrentIndex(int(m_api->getFitModel_Emphasis()));
     }
+}
+
+QStringList DoeNormalModelDlg::selectedColumnsInOrder() const
+{
+    QStringList names;
+    for (int r = 0; r < m_ui->listWidget_x->count(); ++r)
+        if (m_ui->listWidget_x->item(r)->isSelected())
+            names << m_ui->listWidget_x->item(r)->text();
+    return names;
+}
+
+QList<int> DoeNormalModelDlg::selectedModelRows() const
+{
+    QList<int> rows;
+    for (int r = 0; r < m_ui->listWidget_model->count(); ++r)
+        if (m_ui->listWidget_model->item(r)->isSelected())
+            rows << r;
+    return rows;
+}
+
+void DoeNormalModelDlg::addTermsQuietly(const QList<QStringList>& terms)
+{
+    for (const QStringList& names : terms) {
+        DoeDesignModel model(names);
+        QString ignored;
+        m_api->addModelDataForFitModel(model, ignored);
+    }
+    refreshModelList();
+    refreshFactorList();
+    updateModelControls();
+}
+
+void DoeNormalModelDlg::onClickedCross()
+{
+    const QStringList columns = selectedColumnsInOrder();
+    const QList<int> rows = selectedModelRows();
+    if (!m_api || columns.isEmpty())
+        return;
+    QList<QStringList> terms;
+    if (rows.isEmpty()) {
+        // Columns alone: their product.
+        if (columns.size() > 1)
+            terms << columns;
+    } else {
+        for (int r : rows) {
+            DoeDesignModel model;
+            QString message;
+            if (!m_api->getModelDataByIdxForFitModel(r, model, message))
+                continue;
+            for (const QString& column : columns)
+                terms << (model.terms + QStringList{column});
+        }
+    }
+    addTermsQuietly(terms);
+}
+
+void DoeNormalModelDlg::onClickedRemoveModelTerm()
+{
+    if (!m_api)
+        return;
+    QList<int> rows = selectedModelRows();
+    std::sort(rows.rbegin(), rows.rend());
+    for (int r : qAsConst(rows)) {
+        QString message;
+        m_api->deleteModelDataForFitModel(r, message);
+    }
+    refreshModelList();
+    refreshFactorList();
+    updateModelControls();
+}
+
+void DoeNormalModelDlg::addFactorialTerms(const QStringList& columns, int degree)
+{
+    QList<QStringList> terms;
+    const int n = columns.size();
+    for (int k = 1; k <= std::min(degree, n); ++k) {
+        // Every k-subset in lexicographic order of the column positions.
+        QVector<int> pick(k);
+        for (int i = 0; i < k; ++i)
+            pick[i] = i;
+        while (true) {
+            QStringList names;
+            for (int i : qAsConst(pick))
+                names << columns[i];
+            terms << names;
+            int i = k - 1;
+            while (i >= 0 && pick[i] == n - k + i)
+                --i;
+            if (i < 0)
+                break;
+            ++pick[i];
+            for (int j = i + 1; j < k; ++j)
+                pick[j] = pick[j - 1] + 1;
+        }
+    }
+    addTermsQuietly(terms);
+}
+
+void DoeNormalModelDlg::slotMacroFullFactorial()
+{
+    const QStringList columns = selectedColumnsInOrder();
+    if (m_api && !columns.isEmpty())
+        addFactorialTerms(columns, columns.size());
+}
+
+void DoeNormalModelDlg::slotMacroFactorialToDegree()
+{
+    const QStringList columns = selectedColumnsInOrder();
+    if (!m_api || columns.isEmpty())
+        return;
+    bool ok = false;
+    int degree = m_ui->lineEdit_degree->text().toInt(&ok);
+    if (!ok || degree < 1) {
+        degree = 2;
+        m_ui->lineEdit_degree->setText(QStringLiteral("2"));
+    }
+    addFactorialTerms(columns, degree);
+}
+
+void DoeNormalModelDlg::showModelGroup()
+{
+    const bool leastSquares = m_ui->comboBox_personality->currentIndex() == kPersonalityLeastSquares;
+    m_ui->groupBox_model->setVisible(leastSquares);
+    refreshModelList();
+    updateModelControls();
+}
+
+void DoeNormalModelDlg::updateModelControls()
+{
+    const bool leastSquares = m_ui->comboBox_personality->currentIndex() == kPersonalityLeastSquares;
+    const int columns = m_ui->listWidget_x->selectedItems().size();
+    const int terms = m_ui->listWidget_model->selectedItems().size();
+    m_ui->pushButton_cross->setEnabled(leastSquares && (columns > 1 || (columns > 0 && terms > 0)));
+    m_ui->pushButton_remove_model->setEnabled(leastSquares && terms > 0);
+    m_ui->label_degree->setEnabled(leastSquares);
+    m_ui->lineEdit_degree->setEnabled(leastSquares);
 }
 
 }  // namespace doeUI

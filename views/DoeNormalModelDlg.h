@@ -47,6 +47,12 @@ private slots:
     void onComboboxEmphasisChanged();
     void onClickedRun();
     void onClickedEffect();
+    // Standard least squares model construction.
+    void onClickedCross();
+    void onClickedRemoveModelTerm();
+    void slotMacroFullFactorial();
+    void slotMacroFactorialToDegree();
+    void updateModelControls();
 
 private:
     void refreshResponseList();
@@ -54,11 +60,21 @@ private:
     void refreshFactorList();
     QStringList selectedColumns() const;
     QListWidgetItem* newItem(const QString& text) const;
+    // Selected columns of the column list, in list order.
+    QStringList selectedColumnsInOrder() const;
+    QList<int> selectedModelRows() const;
+    // Adds every product of `columns` with 1 .. degree distinct factors, lowest order first.
+    void addFactorialTerms(const QStringList& columns, int degree);
+    // Appends the terms whose adds succeed; duplicates are skipped without a message.
+    void addTermsQuietly(const QList<QStringList>& terms);
+    void showModelGroup();
 
     Ui::doe_normal_model_dlg* m_ui = nullptr;
     doeBussiness::DoeBussinessApi* m_api = nullptr;
     QMenu* m_macrosMenu = nullptr;
     QAction* m_rsmAction = nullptr;
+    QAction* m_fullFactorialAction = nullptr;
+    QAction* m_degreeFactorialAction = nullptr;
     QMenu* m_attributesMenu = nullptr;
     QAction* m_rsmEffectAction = nullptr;
     QMenu* m_transformMenu = nullptr;

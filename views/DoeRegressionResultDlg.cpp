@@ -102,6 +102,7 @@ void DoeRegressionResultDlg::setDataToUI()
     for (QTableWidget* t : m_reportTables)
         reportexport::addTableActions(t);
     reportexport::addTableActions(m_lackOfFitTable);
+    reportexport::addTableActions(m_effectTestsTable);
     reportexport::addPlotActions(m_actualPlot);
     reportexport::addPlotActions(m_residualPlot);
     for (QCustomPlot* p : m_plots)
@@ -175,6 +176,7 @@ void DoeRegressionResultDlg::buildTables()
     anova->setItem(3, 4, item(number(probF)));
     m_form->verticalLayout_result->addWidget(anova);
     buildLackOfFitTable();
+    buildEffectTestsTable();
 
     // Parameter Estimates
     m_form->verticalLayout_result->addWidget(new QLabel("Parameter Estimates", this));

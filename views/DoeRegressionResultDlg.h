@@ -65,6 +65,7 @@ public:
     bool exportReport(const QString& path, QString& err);
     QCustomPlot* residualPlot() const { return m_residualPlot; }
     QTableWidget* lackOfFitTable() const { return m_lackOfFitTable; }
+    QTableWidget* effectTestsTable() const { return m_effectTestsTable; }
     QLabel* predictionLabel() const { return m_predictionLabel; }
     DoeMonteCarloEditWidget* monteCarloEditor() const { return m_monteCarloEditor; }
 
@@ -113,6 +114,8 @@ private:
     // additions: residuals, lack of fit, coded-units note, readable prediction, Monte Carlo
     // means that follow the profiler, spec lines and capability, export
     void buildLackOfFitTable();
+    // Whole-term tests of the fit, between the analysis of variance and the estimates.
+    void buildEffectTestsTable();
     void buildResidualPlot();
     void fillCodedNote();
     void updatePredictionLabel();
@@ -170,6 +173,7 @@ private:
     QLabel* m_responseHeading = nullptr;
     QCustomPlot* m_residualPlot = nullptr;
     QTableWidget* m_lackOfFitTable = nullptr;
+    QTableWidget* m_effectTestsTable = nullptr;
     QLabel* m_codedNote = nullptr;
     QLabel* m_predictionLabel = nullptr;
     QWidget* m_profilerContainer = nullptr;
