@@ -130,6 +130,22 @@ QVector<int> termParameters(const DoeDesignModel& term, const QList<QString>& fa
     return params;
 }
 
+// The parameter layout and the coded design matrix of a built regression slot; the message
+// says which of the two is missing.
+bool loadDesign(doeFunc::DoeFunctionManager& link, const DoeRegressionData& data, bool slotOk, int modelIndex,
+                doeFunc::DoeParameterLayout& layout, LsqDesign& design, QString& err)
+{
+    if (!slotOk || !data.isBuilt() || !link.getParameterLayout(layout, modelIndex)) {
+        err += QStringLiteral("No data\n");
+        return false;
+    }
+    if (!buildDesign(data, layout, modelIndex, design)) {
+        err += QStringLiteral("Empty data\n");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool DoeBussinessApi::isFitModel_PersonalityChosen() const
@@ -145,16 +161,9 @@ bool DoeBussinessApi::runStandardLeastSquares(int modelIndex, QString& err)
     }
     doeFunc::DoeParameterLayout layout;
     const DoeRegressionData& data = m_tableManager->analysisData().regression;
-    if (!_isRegressionSlot(modelIndex) || !data.isBuilt()
-        || !m_functionManager->getParameterLayout(layout, modelIndex)) {
-        err += QStringLiteral("No data\n");
-        return false;
-    }
     LsqDesign design;
-    if (!buildDesign(data, layout, modelIndex, design)) {
-        err += QStringLiteral("Empty data\n");
+    if (!loadDesign(*m_functionManager, data, _isRegressionSlot(modelIndex), modelIndex, layout, design, err))
         return false;
-    }
     QList<DoeDesignModel> terms;
     QVector<QVector<int>> termParams;
     QVector<int> entered{0};
@@ -202,16 +211,10 @@ bool DoeBussinessApi::getEffectTests(QVector<DoeEffectTest>& out, int modelIndex
     // The published flags, as the report's parameter estimates read them.
     QVector<QPair<int, int>> flags;
     getMFInfo(flags, modelIndex);
-    if (!_isRegressionSlot(modelIndex) || !data.isBuilt() || flags.isEmpty()
-        || !m_functionManager->getParameterLayout(layout, modelIndex)) {
-        err += QStringLiteral("No data\n");
-        return false;
-    }
     LsqDesign design;
-    if (!buildDesign(data, layout, modelIndex, design)) {
-        err += QStringLiteral("Empty data\n");
+    if (!loadDesign(*m_functionManager, data, _isRegressionSlot(modelIndex) && !flags.isEmpty(), modelIndex,
+                    layout, design, err))
         return false;
-    }
     QVector<int> entered;
     for (int p = 0; p < flags.size(); ++p)
         if (p == 0 || flags[p].first == 1)
