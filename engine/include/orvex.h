@@ -50,18 +50,20 @@ ORVEX_API void    generate(void* h, int runs);
 
 /* Optional exports: an engine without them designs for the whole kind-2 model, D-optimally.
  *
- * Model terms for the next createmodel(h, 2): nterms rows of one power per factor (0, 1 or 2;
- * factors in the order added) in powers[nterms * nfactors], and necessary[nterms] (non-zero:
- * Necessary, else If Possible). A term expands like the kind-2 parameters (a categorical factor's
- * power 1 is its L - 1 effect columns, a product multiplies every combination of columns); the
- * square of a categorical factor or of a discrete factor with 2 distinct levels adds nothing and
- * the term is dropped; the intercept is always in and Necessary; a repeated term counts once.
+ * Model terms for the next createmodel(h, 2): nterms rows of one power per factor (0, 1, 2, or 3
+ * for a continuous factor; factors in the order added) in powers[nterms * nfactors], and
+ * necessary[nterms] (non-zero: Necessary, else If Possible). A term expands like the kind-2
+ * parameters (a categorical factor's power 1 is its L - 1 effect columns, a product multiplies
+ * every combination of columns; power 3 is the cube of the coded continuous value, and the design
+ * then spreads that factor over more than three levels); the square of a categorical factor or
+ * of a discrete factor with 2 distinct levels adds nothing and the term is dropped; the intercept is always in and Necessary; a repeated term counts once.
  * With terms, createmodel(h, 2) returns the number of Necessary parameters (the minimum run
  * count) and generate designs for these terms; If Possible parameters enter through a Bayesian
  * prior and need no runs of their own. The fit (stepstart, step, runmodel, predict, getparameter)
  * always works on the whole kind-2 model. nterms == 0 clears them (createmodel builds the full
- * kind-2 model again). Returns 0, or -1 for an unknown handle, null arrays with nterms > 0, or a
- * power outside 0..2 (the terms are then left as they were). Adding a factor clears them. */
+ * kind-2 model again). Returns 0, or -1 for an unknown handle, null arrays with nterms > 0, a
+ * power outside 0..3, or power 3 on a factor that is not continuous (the terms are then left as
+ * they were). Adding a factor clears them. */
 ORVEX_API int     setmodelterms(void* h, int nterms, const int* powers, const int* necessary);
 /* Criterion of generate: 0 D-optimal (default), 1 I-optimal (least average prediction variance
  * over the region: uniform on [-1, 1] coded for continuous factors, uniform over the levels for

@@ -347,7 +347,7 @@ DesignTerms expandTerms(const Model& model, const std::vector<int>& powers,
             if (pw == 0)
                 continue;
             const Factor& fac = model.factor(f);
-            if (pw == 2 && !fac.hasSquare()) {
+            if ((pw == 2 && !fac.hasSquare()) || (pw == 3 && fac.kind != FactorKind::Continuous)) {
                 dropped = true;
                 break;
             }

@@ -22,9 +22,10 @@ struct DesignTerms {
 
 // The kind-2 parameters of a built model, all Necessary.
 DesignTerms kind2Terms(const Model& model);
-// Expands model terms (one power 0..2 per factor and term, powers.size() == terms * factors)
+// Expands model terms (one power 0..3 per factor and term, powers.size() == terms * factors)
 // over the model's columns: the intercept first, then each term's products in term order; the
-// square of a factor without a kind-2 square drops the term; a repeated product counts once and
+// square of a factor without a kind-2 square, or the cube of a factor that is not continuous,
+// drops the term; a repeated product counts once and
 // is Necessary when any of its copies is.
 DesignTerms expandTerms(const Model& model, const std::vector<int>& powers,
                         const std::vector<char>& necessary);

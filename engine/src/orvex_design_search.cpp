@@ -11,6 +11,9 @@ namespace orvex {
 
 namespace {
 
+// Steps of the fine scan of a cubed coordinate over [-1, 1].
+constexpr int kCubicScan = 200;
+
 double evalQuartic(const double* c, double t)
 {
     return (((c[4] * t + c[3]) * t + c[2]) * t + c[1]) * t + c[0];
@@ -347,7 +350,8 @@ bool Search::improveCoordinate(double* coord, int f, bool grid)
         gS_[j] = g_[idx_[j]];
     }
     const Factor& fac = s_.m.factor(f);
-    const bool continuous = fac.kind == FactorKind::Continuous;
+    const bool cubic = s_.cubic[f] != 0;
+    const bool continuous = fac.kind == FactorKind::Continuous && !cubic;
     // The criterion's quadratic forms on the touched entries: D(h) = C0 + 2 h'r + h'Q h
     // (and N(h) with W_) for the touched entries h of a candidate row. A continuous factor
     // under D-optimality goes straight to the quartic in its coordinate.
@@ -392,6 +396,23 @@ bool Search::improveCoordinate(double* coord, int f, bool grid)
                 bestCoord = t;
             }
         }
+    } else if (cubic) {
+        // A cubed coordinate makes the criterion a degree-6 polynomial: score the candidate
+        // points, then (off the grid) a fine scan of the interval.
+        auto consider = [&](double t) {
+            for (int j = 0; j < s; ++j)
+                h_[j] = ak_[j] * power(t, T[j].power);
+            const double v = value(form(Q_, r_, C0_), I() ? form(QW_, rW_, CW0_) : 0.0);
+            if (v > best) {
+                best = v;
+                bestCoord = t;
+            }
+        };
+        for (double t : kCubicCandidates)
+            consider(t);
+        if (!grid)
+            for (int k = 0; k <= kCubicScan; ++k)
+                consider(-1.0 + 2.0 * k / kCubicScan);
     } else {
         const int L = fac.levelCount();
         const int currentLevel = static_cast<int>(coord[f]);

@@ -58,6 +58,7 @@ Space::Space(const Model& model, const DesignTerms& t, const DesignSearchOptions
     std::vector<std::vector<std::array<int, 3>>> parts(P);
     touches.resize(F);
     twoLevel.assign(F, 1);
+    cubic.assign(F, 0);
     for (int k = 0; k < P; ++k) {
         const auto& cols = t.params[k];
         for (size_t j = 0; j < cols.size(); ++j) {
@@ -75,8 +76,10 @@ Space::Space(const Model& model, const DesignTerms& t, const DesignSearchOptions
                     ++tc.nothers;
                 }
             touches[part[0]].push_back(tc);
-            if (part[2] == 2)
+            if (part[2] >= 2)
                 twoLevel[part[0]] = 0;
+            if (part[2] == 3)
+                cubic[part[0]] = 1;
         }
     }
     for (int f = 0; f < F; ++f)
@@ -143,7 +146,9 @@ int Space::radix(int f) const
     const Factor& fac = m.factor(f);
     if (fac.kind != FactorKind::Continuous)
         return fac.levelCount();
-    return fixed(f) ? 1 : (twoLevel[f] ? 2 : 3);
+    if (fixed(f))
+        return 1;
+    return twoLevel[f] ? 2 : (cubic[f] ? kCubicRadix : 3);
 }
 
 long Space::gridSize(long limit) const
@@ -171,6 +176,8 @@ double Space::candidate(int f, int v) const
     if (m.factor(f).kind != FactorKind::Continuous)
         return v;
     const int r = radix(f);
+    if (r == kCubicRadix)
+        return kCubicCandidates[v];
     return r == 1 ? 0.0 : (r == 2 ? 2.0 * v - 1.0 : v - 1.0);
 }
 

@@ -14,18 +14,24 @@ namespace orvex {
 
 using RowMatrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Eigen::RowMajor>;
 
-// x^p for the powers of the model, 0 to 2.
+// x^p for the powers of the model, 0 to 3.
 inline double power(double x, int p)
 {
-    return p == 0 ? 1.0 : (p == 1 ? x : x * x);
+    return p == 0 ? 1.0 : (p == 1 ? x : (p == 2 ? x * x : x * x * x));
 }
+
+// Candidate coordinates of a continuous factor with a cubic term: the ends, the centre and
+// +-1/sqrt(5), where the D-optimal design of a cubic in one variable puts its inner runs.
+constexpr int kCubicRadix = 5;
+constexpr double kCubicCandidates[kCubicRadix] = {-1.0, -0.44721359549995793, 0.0,
+                                                  0.44721359549995793, 1.0};
 
 // One parameter's dependence on a factor: which of the factor's columns it uses, with what power,
 // and the parameter's other columns (whose product is fixed while this factor moves).
 struct Touch {
     int param;
     int col;      // offset within the factor's columns
-    int power;    // 1 or 2
+    int power;    // 1, 2 or 3 (3 only for continuous factors)
     int others;   // start and length in Space::otherCols
     int nothers;
 };
@@ -36,7 +42,7 @@ struct Space {
     Space(const Model& model, const DesignTerms& terms, const DesignSearchOptions& options);
 
     // Candidate values per factor: levels; -1, 0, 1 for continuous factors (-1, 1 when never
-    // squared, 0 when fixed).
+    // squared, 0 when fixed, kCubicCandidates when cubed).
     int radix(int f) const;
     double candidate(int f, int v) const;  // coordinate of candidate value v of factor f
     long gridSize(long limit) const;       // -1 above limit
@@ -64,6 +70,7 @@ struct Space {
     std::vector<std::vector<Touch>> touches;       // per factor
     std::vector<int> otherCols;
     std::vector<char> twoLevel;                    // continuous and never squared: ends only
+    std::vector<char> cubic;                       // continuous and cubed in some parameter
     std::vector<std::vector<double>> levelCols;    // per level factor: L x columns, row-major
     Eigen::VectorXd prior;                         // diagonal added to X'X
     Eigen::MatrixXd moments;                       // region moments (I-optimality only)

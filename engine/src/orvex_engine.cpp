@@ -23,9 +23,13 @@ bool Engine::setModelTerms(int nterms, const int* powers, const int* necessary)
         return false;
     const size_t F = factors_.size();
     const size_t cells = static_cast<size_t>(nterms) * F;
-    for (size_t k = 0; k < cells; ++k)
-        if (powers[k] < 0 || powers[k] > 2)
+    for (size_t k = 0; k < cells; ++k) {
+        if (powers[k] < 0 || powers[k] > 3)
             return false;
+        // Cubes only for continuous factors: a level factor has no cubic column of its own.
+        if (powers[k] == 3 && factors_[k % F].kind != FactorKind::Continuous)
+            return false;
+    }
     termPowers_.assign(powers, powers + cells);
     termNecessary_.resize(nterms);
     for (int t = 0; t < nterms; ++t)

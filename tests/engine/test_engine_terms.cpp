@@ -290,11 +290,12 @@ TEST(EngineTerms, TermsCriterionAndProgressRefuseBadInput)
     add1(h, "A", 0, 1);
     addCategorical(h, "C", {"x", "y", "z"});
     const int one[2] = {1, 0}, nec[1] = {1};
-    const int badPower[2] = {3, 0};
+    const int badPower[2] = {4, 0}, cubedCategorical[2] = {0, 3};
     EXPECT_EQ(setmodelterms(nullptr, 1, one, nec), -1);
     EXPECT_EQ(setmodelterms(h, 1, nullptr, nec), -1);
     EXPECT_EQ(setmodelterms(h, 1, one, nullptr), -1);
     EXPECT_EQ(setmodelterms(h, 1, badPower, nec), -1);
+    EXPECT_EQ(setmodelterms(h, 1, cubedCategorical, nec), -1);
     EXPECT_EQ(setmodelterms(h, -1, one, nec), -1);
     EXPECT_EQ(setcriterion(h, 2), -1);
     EXPECT_EQ(setcriterion(nullptr, 0), -1);
