@@ -64,6 +64,18 @@ public:
     // After the factors changed since `factorsBefore`: drops the terms naming a factor no longer
     // stored and appends the main effects of the new factors; other terms keep their place and flags.
     void mendModelForFactorsForCustomDesign(const QList<QString>& factorsBefore);
+    // Model page. Each adds the terms not yet present (Necessary, after the existing ones) and
+    // returns false with the messages of a refused argument or term (the others are added).
+    // Every interaction of `order` (2 to 5) among `factors`, or among all factors when empty.
+    bool addInteractionModelDataForCustomDesign(const QStringList& factors, int order, QString& err);
+    // Squares (power 2) of continuous and discrete numeric factors, or cubes (power 3) of
+    // continuous ones; other factors in the list are skipped.
+    bool addPowerModelDataForCustomDesign(const QStringList& factors, int power, QString& err);
+    // Each term at `termIndices` times each factor; with no index, the product of the factors.
+    bool addCrossModelDataForCustomDesign(const QStringList& factors, const QList<int>& termIndices,
+                                          QString& err);
+    // Removes the terms at `indices` except the intercept ("Intercept cannot be removed\n").
+    bool removeModelDataListForCustomDesign(const QList<int>& indices, QString& err);
 
     void getDoeDesignGeneralSetting(DoeDesignGeneralSetting& s) const;
     void getDoeDesignMakingSetting(DoeDesignMakingSetting& s) const;

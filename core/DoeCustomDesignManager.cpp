@@ -376,7 +376,7 @@ void DoeCustomDesignManager::genModelRsm()
 
 namespace {
 
-bool usableTerm(const DoeDesignModel& m, QString& err)
+bool usableTerm(const DoeDesignModel& m, const DoeFactorStore& factors, QString& err)
 {
     if (m.isInterceptTerm())
         return true;
@@ -385,8 +385,14 @@ bool usableTerm(const DoeDesignModel& m, QString& err)
         return false;
     }
     for (const QString& name : m.terms) {
-        if (m.terms.count(name) > 2) {
-            err += QStringLiteral("Cubic terms are not supported\n");
+        const int power = m.terms.count(name);
+        if (power > 3) {
+            err += QStringLiteral("Powers above 3 are not supported\n");
+            return false;
+        }
+        DoeDesignFactor factor;
+        if (power == 3 && (!factors.find(name, factor) || factor.role != Continuous)) {
+            err += QStringLiteral("Cubic terms need a continuous factor\n");
             return false;
         }
     }
@@ -397,14 +403,14 @@ bool usableTerm(const DoeDesignModel& m, QString& err)
 
 bool DoeCustomDesignManager::addModelTerm(DoeDesignModel& m, QString& err)
 {
-    if (!usableTerm(m, err))
+    if (!usableTerm(m, m_factors, err))
         return false;
     return m_models.add(m, err);
 }
 
 bool DoeCustomDesignManager::setModelTerm(int idx, DoeDesignModel& m, QString& err)
 {
-    if (idx >= 0 && idx < m_models.size() && idx != m_models.interceptIndex() && !usableTerm(m, err)) {
+    if (idx >= 0 && idx < m_models.size() && idx != m_models.interceptIndex() && !usableTerm(m, m_factors, err)) {
         QString ignored;
         m_models.get(idx, m, ignored);
         return false;

@@ -64,10 +64,19 @@ public:
     void genModelMainEffect();
     void genModelRsm();
     // The list's add and set, refusing a term the design cannot use: an empty one ("Term is
-    // empty\n") or one with a factor to a power above 2 ("Cubic terms are not supported\n").
+    // empty\n"), a factor to a power above 3 ("Powers above 3 are not supported\n"), or the cube of
+    // a factor that is not continuous ("Cubic terms need a continuous factor\n").
     bool addModelTerm(DoeDesignModel& m, QString& err);
     bool setModelTerm(int idx, DoeDesignModel& m, QString& err);
     void mendModelForFactors(const QList<QString>& factorsBefore);
+    // Model page: each adds the missing terms (Necessary) and returns false with the messages of
+    // a refused argument or term; the other terms are still added.
+    bool addInteractionTerms(const QStringList& factors, int order, QString& err);
+    bool addPowerTerms(const QStringList& factors, int power, QString& err);
+    bool addCrossTerms(const QStringList& factors, const QList<int>& termIndices, QString& err);
+    // Removes the terms at `indices`, all but the intercept ("Intercept cannot be removed\n");
+    // nothing when an index is out of range ("Invalid index\n").
+    bool removeModelTerms(const QList<int>& indices, QString& err);
 
     // ---- generation, custom-design table, snapshot and simulator definitions ----
     // Minimum run count from the engine, stored as both run counts of the making setting.
@@ -119,6 +128,8 @@ public:
 private:
     // Re-flags the existing one-name terms of stored factors; `rsm` gives continuous ones 0x20.
     void reflagMainEffects(bool rsm);
+    bool checkFactorNames(const QStringList& names, QString& err) const;
+    bool addBuiltTerms(const QList<QStringList>& terms, QString& err);
 
     DoeDesignGeneralSetting m_general;
     DoeResponseStore m_responses;

@@ -89,8 +89,13 @@ bool DoeCustomDesignManager::designTermPowers(QVector<QVector<int>>& powers, QVe
         for (int k = 0; k < row.size(); ++k) {
             DoeDesignFactor factor;
             QString ignored;
-            if (row[k] == 2 && getFactorDataByName(names.at(k), factor, ignored) && factor.role != Categorical)
+            if (row[k] >= 2 && getFactorDataByName(names.at(k), factor, ignored) && factor.role != Categorical)
                 hasSquare = true;
+            // A factor whose role changed after its cube was entered.
+            if (row[k] == 3 && factor.role != Continuous) {
+                err += QStringLiteral("Cubic terms need a continuous factor\n");
+                return false;
+            }
         }
         powers.append(row);
         necessary.append(term.necessary);

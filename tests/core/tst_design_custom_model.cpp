@@ -211,7 +211,10 @@ TEST(CustomModelDesign, UnusableTermsAreRefused)
 {
     DoeBussinessApi api;
     addContinuous(api, 2);
-    api.genModelForCustomDesign_MainEffect();  // Intercept, X1, X2
+    DoeDesignFactor discrete;
+    QString added;
+    ASSERT_TRUE(api.addFactorData(DiscreteNumeric, 4, discrete, added));  // X3
+    api.genModelForCustomDesign_MainEffect();  // Intercept, X1, X2, X3
     struct Row
     {
         QStringList names;
@@ -221,8 +224,11 @@ TEST(CustomModelDesign, UnusableTermsAreRefused)
     const QVector<Row> table = {
         {{}, false, "Term is empty\n"},
         {{""}, false, "Term is empty\n"},
-        {{"X1", "X1", "X1"}, false, "Cubic terms are not supported\n"},
-        {{"X2", "X1", "X2", "X2"}, false, "Cubic terms are not supported\n"},
+        {{"X1", "X1", "X1", "X1"}, false, "Powers above 3 are not supported\n"},
+        {{"X3", "X3", "X3"}, false, "Cubic terms need a continuous factor\n"},
+        {{"Nope", "Nope", "Nope"}, false, "Cubic terms need a continuous factor\n"},
+        {{"X1", "X1", "X1"}, true, ""},
+        {{"X2", "X1", "X2", "X2"}, true, ""},
         {{"X1", "X1", "X2"}, true, ""},
         {{"X1", "X2"}, true, ""},
     };
@@ -240,5 +246,5 @@ TEST(CustomModelDesign, UnusableTermsAreRefused)
         EXPECT_EQ(err, r.message);
         EXPECT_EQ(replacement.terms, QStringList{"X2"});  // the stored term, handed back
     }
-    EXPECT_EQ(api.getModelDataSizeForCustomDesign(), 5);
+    EXPECT_EQ(api.getModelDataSizeForCustomDesign(), 8);
 }

@@ -95,6 +95,7 @@ TEST_F(OptionalEngineTest, TermsFlagsAndCriterionReachTheEngineBeforeTheModel)
          {{1, 0, 0}, {1, 0, 1}, {2, 0, 0}}, {1, 0, 1}, 1},
         {"square, Option 1: D-optimal", {term({"X3", "X3"})}, 1, {{0, 0, 2}}, {1}, 0},
         {"categorical square is no square", {term({"X2", "X2"})}, 0, {{0, 2, 0}}, {1}, 0},
+        {"cube of a continuous factor, Recommended: I-optimal", {term({"X1", "X1", "X1"})}, 0, {{3, 0, 0}}, {1}, 1},
         {"intercept alone clears the terms", {}, 1, {}, {}, 0},
     };
     for (const Case& c : cases) {
