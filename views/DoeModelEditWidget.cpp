@@ -5,10 +5,15 @@
 #include "DoeNumberInputDlg.h"
 #include "NoFocusDelegate.h"
 
+#include <QBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QSignalBlocker>
+
+#include <algorithm>
 
 using namespace doeBussiness;
 
@@ -48,6 +53,27 @@ void DoeModelEditWidget::initUI()
     m_ui->tableWidget->setItemDelegateForColumn(1, new NoFocusDelegate(m_ui->tableWidget));
     m_ui->tableWidget->viewport()->installEventFilter(this);
     m_ui->pushButton_remove->setEnabled(false);
+
+    // Orders and powers travel as action data; an entry enables with what the selection allows.
+    const QStringList orders = {tr("2nd"), tr("3rd"), tr("4th"), tr("5th")};
+    for (int k = 0; k < orders.size(); ++k)
+        m_interactionsMenu->addAction(orders[k])->setData(k + 2);
+    for (int k = 0; k < 2; ++k)
+        m_powersMenu->addAction(orders[k])->setData(k + 2);
+
+    // The factors the interactions, powers and crosses are built from, beside the terms.
+    m_factorList = new QListWidget(this);
+    m_factorList->setObjectName(QStringLiteral("listWidget_factors"));
+    m_factorList->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    auto* factorColumn = new QVBoxLayout;
+    factorColumn->addWidget(new QLabel(tr("Factors"), this));
+    factorColumn->addWidget(m_factorList);
+    auto* lists = new QHBoxLayout;
+    const int at = m_ui->verticalLayout->indexOf(m_ui->tableWidget);
+    m_ui->verticalLayout->removeWidget(m_ui->tableWidget);
+    lists->addLayout(factorColumn, 1);
+    lists->addWidget(m_ui->tableWidget, 3);
+    m_ui->verticalLayout->insertLayout(at, lists);
 }
 
 void DoeModelEditWidget::setDataToUI()
@@ -61,6 +87,83 @@ void DoeModelEditWidget::setDataToUI()
         if (m_api->getModelDataByIdxForCustomDesign(i, model, message))
             appendRow(model);
     }
+    refreshFactorList();
+    updateButtons();
+}
+
+void DoeModelEditWidget::refreshFactorList()
+{
+    if (!m_factorList)
+        return;
+    const QStringList keep = selectedFactors();
+    QList<QString> names;
+    if (m_api)
+        m_api->getFactorDataNameList(names);
+    QSignalBlocker block(m_factorList);
+    m_factorList->clear();
+    for (const QString& name : qAsConst(names)) {
+        auto* item = new QListWidgetItem(name, m_factorList);
+        item->setSelected(keep.contains(name));
+    }
+}
+
+QStringList DoeModelEditWidget::selectedFactors() const
+{
+    QStringList names;
+    if (!m_factorList)
+        return names;
+    for (int r = 0; r < m_factorList->count(); ++r)
+        if (m_factorList->item(r)->isSelected())
+            names << m_factorList->item(r)->text();
+    return names;
+}
+
+QList<int> DoeModelEditWidget::selectedTermRows() const
+{
+    QList<int> rows;
+    for (int r = 0; r < m_ui->tableWidget->rowCount(); ++r) {
+        QTableWidgetItem* item = m_ui->tableWidget->item(r, 0);
+        if (item && item->isSelected())
+            rows << r;
+    }
+    return rows;
+}
+
+void DoeModelEditWidget::updateButtons()
+{
+    const QStringList factors = selectedFactors();
+    const QList<int> rows = selectedTermRows();
+    int all = m_factorList ? m_factorList->count() : 0;
+    bool square = false;
+    bool cube = false;
+    for (const QString& name : factors) {
+        DoeDesignFactor factor;
+        QString ignored;
+        if (!m_api || !m_api->getFactorDataByName(name, factor, ignored))
+            continue;
+        square = square || factor.role != Categorical;
+        cube = cube || factor.role == Continuous;
+    }
+    const int pool = factors.isEmpty() ? all : factors.size();
+    if (m_interactionsMenu)
+        for (QAction* a : m_interactionsMenu->actions())
+            a->setEnabled(pool >= a->data().toInt());
+    if (m_powersMenu)
+        for (QAction* a : m_powersMenu->actions())
+            a->setEnabled(a->data().toInt() == 2 ? square : cube);
+    m_ui->pushButton_interaction->setEnabled(m_api && pool >= 2);
+    m_ui->pushButton_powers->setEnabled(m_api && square);
+    m_ui->pushButton_cross->setEnabled(m_api && !factors.isEmpty() && (!rows.isEmpty() || factors.size() > 1));
+    const int intercept = m_api ? m_api->getModelInterceptDataIdxForCustomDesign() : -1;
+    const bool removable = std::any_of(rows.begin(), rows.end(), [&](int r) { return r != intercept; });
+    m_ui->pushButton_remove->setEnabled(m_api && removable);
+}
+
+void DoeModelEditWidget::finishEdit(bool ok, const QString& message)
+{
+    if (!ok)
+        showWarningBox(this, message);
+    reloadTerms();
 }
 
 void DoeModelEditWidget::initConnection()
@@ -68,6 +171,11 @@ void DoeModelEditWidget::initConnection()
     connect(m_ui->pushButton_main_effect, SIGNAL(clicked(bool)), this, SLOT(onClickedMainEffect()));
     connect(m_ui->pushButton_rsm, SIGNAL(clicked(bool)), this, SLOT(onClickedRSM()));
     connect(m_ui->pushButton_remove, SIGNAL(clicked(bool)), this, SLOT(onClickedRemove()));
+    connect(m_interactionsMenu, SIGNAL(triggered(QAction*)), this, SLOT(onInteractionChosen(QAction*)));
+    connect(m_powersMenu, SIGNAL(triggered(QAction*)), this, SLOT(onPowerChosen(QAction*)));
+    connect(m_ui->pushButton_cross, SIGNAL(clicked(bool)), this, SLOT(onClickedCross()));
+    connect(m_ui->tableWidget, SIGNAL(itemSelectionChanged()), this, SLOT(updateButtons()));
+    connect(m_factorList, SIGNAL(itemSelectionChanged()), this, SLOT(updateButtons()));
 }
 
 void DoeModelEditWidget::appendRow(const DoeDesignModel& model)
@@ -87,8 +195,10 @@ void DoeModelEditWidget::appendRow(const DoeDesignModel& model)
 void DoeModelEditWidget::fillRow(int row, const DoeDesignModel& model)
 {
     QSignalBlocker block(m_ui->tableWidget);
-    if (QTableWidgetItem* item = m_ui->tableWidget->item(row, 0))
+    if (QTableWidgetItem* item = m_ui->tableWidget->item(row, 0)) {
         item->setText(model.algebraShowStr());
+        item->setToolTip(item->text());  // long products are elided in the column
+    }
     if (QTableWidgetItem* item = m_ui->tableWidget->item(row, 1))
         item->setText(model.necessary ? tr("Necessary") : tr("If Possible"));
 }
@@ -129,25 +239,36 @@ void DoeModelEditWidget::onClickedRSM()
 
 void DoeModelEditWidget::onClickedRemove()
 {
-    QList<int> rows;
-    for (int r = m_ui->tableWidget->rowCount() - 1; r >= 0; --r) {
-        QTableWidgetItem* item = m_ui->tableWidget->item(r, 0);
-        if (item && item->isSelected())
-            rows << r;
-    }
-    for (int r : qAsConst(rows)) {
-        if (!m_api)
-            continue;
-        QString message;
-        if (m_api->deleteModelDataForCustomDesign(r, message)) {
-            QSignalBlocker block(m_ui->tableWidget);
-            m_ui->tableWidget->removeRow(r);
-        } else {
-            showWarningBox(this, message);
-        }
-    }
-    if (m_ui->tableWidget->rowCount() == 0)
-        setDataToUI();
+    const QList<int> rows = selectedTermRows();
+    if (!m_api || rows.isEmpty())
+        return;
+    QString message;
+    finishEdit(m_api->removeModelDataListForCustomDesign(rows, message), message);
+}
+
+void DoeModelEditWidget::onInteractionChosen(QAction* action)
+{
+    if (!m_api || !action)
+        return;
+    QString message;
+    finishEdit(m_api->addInteractionModelDataForCustomDesign(selectedFactors(), action->data().toInt(), message),
+               message);
+}
+
+void DoeModelEditWidget::onPowerChosen(QAction* action)
+{
+    if (!m_api || !action)
+        return;
+    QString message;
+    finishEdit(m_api->addPowerModelDataForCustomDesign(selectedFactors(), action->data().toInt(), message), message);
+}
+
+void DoeModelEditWidget::onClickedCross()
+{
+    if (!m_api)
+        return;
+    QString message;
+    finishEdit(m_api->addCrossModelDataForCustomDesign(selectedFactors(), selectedTermRows(), message), message);
 }
 
 void DoeModelEditWidget::setNecessary(const QList<int>& rows, bool necessary)
