@@ -11,8 +11,8 @@ namespace orvex {
 
 namespace {
 
-// Steps of the fine scan of a cubed coordinate over [-1, 1].
-constexpr int kCubicScan = 200;
+// Steps of each scan of a cubed coordinate (first over [-1, 1], then around the best point).
+constexpr int kCubicScan = 40;
 
 double evalQuartic(const double* c, double t)
 {
@@ -410,9 +410,20 @@ bool Search::improveCoordinate(double* coord, int f, bool grid)
         };
         for (double t : kCubicCandidates)
             consider(t);
-        if (!grid)
-            for (int k = 0; k <= kCubicScan; ++k)
-                consider(-1.0 + 2.0 * k / kCubicScan);
+        if (!grid) {
+            // A coarse scan, then two finer ones around the best point so far.
+            double half = 1.0;
+            double centre = 0.0;
+            for (int round = 0; round < 3; ++round) {
+                for (int k = 0; k <= kCubicScan; ++k) {
+                    const double t = centre - half + 2.0 * half * k / kCubicScan;
+                    if (t >= -1.0 && t <= 1.0)
+                        consider(t);
+                }
+                centre = bestCoord;
+                half *= 4.0 / kCubicScan;
+            }
+        }
     } else {
         const int L = fac.levelCount();
         const int currentLevel = static_cast<int>(coord[f]);
