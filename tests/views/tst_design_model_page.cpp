@@ -1,11 +1,16 @@
 // The design's model page driven with the mouse: factor and term selection, which buttons and
 // menu entries enable, and the terms each one produces. With VARISTRA_SHOTS_DIR set, a screenshot
-// of the page holding a three-factor interaction and a cube is written there.
+// of the page holding a three-factor interaction and a cube, and of the wizard's model page with
+// a cube, are written there.
 #include "DoeBussinessApi.h"
+#include "DoeCustomDesignDlg.h"
 #include "DoeModelEditWidget.h"
 #include "widget_test_helpers.h"
 
 #include <QDir>
+#include <QLabel>
+#include <QSet>
+#include <QSpinBox>
 #include <QListWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -212,4 +217,43 @@ TEST(DesignModelPageWidget, FlagsSurviveAndRefusalsShow)
     EXPECT_EQ(p.termTexts().mid(1), (QStringList{"Temperature|If Possible", "Pressure|Necessary",
                                                   "Catalyst|Necessary", "Speed|Necessary",
                                                   "Speed*Speed|Necessary", "Temperature*Pressure|Necessary"}));
+}
+
+// The wizard's road with a cube: the minimum run count and the design follow the model page.
+TEST(DesignModelPageWidget, WizardDesignsForTheCube)
+{
+    DoeBussinessApi api;
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    auto* next = dlg.findChild<QPushButton*>("pushButton_next");
+    next->click();
+    QWidget* factorEditor = dlg.findChild<QWidget*>("widget_factor");
+    dlg.findChild<QSpinBox*>("spinBox_add_n")->setValue(3);
+    menuAction(factorEditor->findChild<QPushButton*>("pushButton_add"), "Continuous")->trigger();
+    next->click();
+
+    QWidget* page = dlg.findChild<QWidget*>("widget_model");
+    auto* factors = page->findChild<QListWidget*>("listWidget_factors");
+    ASSERT_EQ(factors->count(), 3);
+    QTest::mouseClick(page->findChild<QPushButton*>("pushButton_rsm"), Qt::LeftButton);
+    QTest::mouseClick(factors->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      factors->visualItemRect(factors->item(0)).center());
+    chooseInNextPopup("3rd");
+    QTest::mouseClick(page->findChild<QPushButton*>("pushButton_powers"), Qt::LeftButton);
+    auto* terms = page->findChild<QTableWidget*>("tableWidget");
+    ASSERT_EQ(terms->rowCount(), 11);
+    EXPECT_EQ(terms->item(10, 0)->text(), "X1*X1*X1");
+    if (const char* dir = getenv("VARISTRA_SHOTS_DIR"))
+        dlg.grab().save(QDir(QString::fromLocal8Bit(dir)).filePath("wizard_model_page_cubic.png"));
+
+    next->click();
+    EXPECT_EQ(dlg.findChild<QLabel*>("label_min")->text(), "11");
+    dlg.findChild<QPushButton*>("pushButton")->click();  // Make Design
+    auto* design = dlg.findChild<QWidget*>("tab_design")->findChild<QTableWidget*>("tableWidget");
+    ASSERT_EQ(design->rowCount(), 11);
+    QSet<QString> levels;
+    for (int r = 0; r < design->rowCount(); ++r)
+        levels.insert(design->item(r, 0)->text());
+    EXPECT_GE(levels.size(), 4);
 }
