@@ -82,12 +82,6 @@ TEST(DesignModelPage, ActionsAppendTheirTerms)
         {"too few selected for the order",
          [](DoeBussinessApi& a, QString& e) { return a.addInteractionModelDataForCustomDesign({"X1", "X2"}, 3, e); },
          {}, false, "Not enough factors for this interaction\n"},
-        {"order outside 2 to 5",
-         [](DoeBussinessApi& a, QString& e) { return a.addInteractionModelDataForCustomDesign({}, 6, e); },
-         {}, false, "Invalid interaction order\n"},
-        {"unknown factor",
-         [](DoeBussinessApi& a, QString& e) { return a.addInteractionModelDataForCustomDesign({"X1", "Q"}, 2, e); },
-         {}, false, "Can't find this factor\n"},
         {"squares skip the categorical factor",
          [](DoeBussinessApi& a, QString& e) { return a.addPowerModelDataForCustomDesign({"X1", "X4", "X5"}, 2, e); },
          {"X1*X1", "X4*X4"}, true, ""},
@@ -100,8 +94,6 @@ TEST(DesignModelPage, ActionsAppendTheirTerms)
         {"no square for a categorical factor",
          [](DoeBussinessApi& a, QString& e) { return a.addPowerModelDataForCustomDesign({"X5"}, 2, e); },
          {}, false, "Powers need a continuous or discrete numeric factor\n"},
-        {"power 4", [](DoeBussinessApi& a, QString& e) { return a.addPowerModelDataForCustomDesign({"X1"}, 4, e); },
-         {}, false, "Invalid power\n"},
         {"cross: selected term times each factor",
          [at](DoeBussinessApi& a, QString& e) {
              return a.addCrossModelDataForCustomDesign({"X3", "X4"}, at(a, {"X1*X2", "X5"}), e);
@@ -122,8 +114,6 @@ TEST(DesignModelPage, ActionsAppendTheirTerms)
          {"X4*X4", "X4*X4*X1"}, false, "Cubic terms need a continuous factor\n"},
         {"cross: one factor and no term", [](DoeBussinessApi& a, QString& e) { return a.addCrossModelDataForCustomDesign({"X1"}, {}, e); },
          {}, false, "Nothing to cross\n"},
-        {"cross: bad term index", [](DoeBussinessApi& a, QString& e) { return a.addCrossModelDataForCustomDesign({"X1"}, {42}, e); },
-         {}, false, "Invalid index\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -160,9 +150,7 @@ TEST(DesignModelPage, RemoveTermsKeepsTheIntercept)
     const Case cases[] = {
         {{3, 1}, {"Intercept", "X2"}, true, ""},
         {{0, 1, 2, 3}, {"Intercept"}, false, "Intercept cannot be removed\n"},
-        {{0}, {"Intercept", "X1", "X2", "X3"}, false, "Intercept cannot be removed\n"},
         {{1, 4}, {"Intercept", "X1", "X2", "X3"}, false, "Invalid index\n"},
-        {{}, {"Intercept", "X1", "X2", "X3"}, true, ""},
     };
     for (const Case& c : cases) {
         DoeBussinessApi api;

@@ -1,4 +1,4 @@
-// Cubes of continuous factors in the model terms: run counts, where the runs go, refusals.
+// Cubes of continuous factors in the model terms: run counts and where the runs go.
 #include "engine_test_util.h"
 
 #include <gtest/gtest.h>
@@ -104,22 +104,4 @@ TEST(EngineCubic, RunsGoWhereACubicNeedsThem)
             for (double v : row)
                 EXPECT_TRUE(v >= -1.0 - 1e-12 && v <= 1.0 + 1e-12) << v;
     }
-}
-
-TEST(EngineCubic, CubesOfLevelFactorsAndHigherPowersAreRefused)
-{
-    Handle h;
-    add1(h, "A", 0, 1);
-    const double levels[4] = {1, 2, 3, 4};
-    add3(h, "D", levels, 4);
-    const int nec[1] = {1};
-    struct Case {
-        int powers[2];
-        int result;
-    };
-    const Case cases[] = {{{3, 0}, 0}, {{3, 1}, 0}, {{0, 3}, -1}, {{4, 0}, -1}, {{-1, 0}, -1}};
-    for (const Case& c : cases)
-        EXPECT_EQ(setmodelterms(h, 1, c.powers, nec), c.result) << c.powers[0] << "," << c.powers[1];
-    // A refusal leaves the terms as they were: A^3 * D, so 1 + 1 parameters.
-    EXPECT_EQ(createmodel(h, 2), 2);
 }

@@ -196,29 +196,6 @@ TEST(DesignModelPageWidget, ButtonsFollowTheSelectionAndBuildTerms)
     EXPECT_EQ(p.enabled(), "1000 1110 00");
 }
 
-// Estimability chosen on a term survives the terms added after it; a refusal of one term does not
-// stop the others and is shown.
-TEST(DesignModelPageWidget, FlagsSurviveAndRefusalsShow)
-{
-    ModelPage p;
-    DoeDesignModel m;
-    QString msg;
-    ASSERT_TRUE(p.api.getModelDataByIdxForCustomDesign(1, m, msg));
-    m.necessary = false;
-    ASSERT_TRUE(p.api.setModelDataForCustomDesign(1, m, msg));
-    p.pickFactors({"Speed"});
-    p.choose("pushButton_powers", "2nd");   // Speed*Speed
-    p.pickTerms({"Speed*Speed"});
-    auto box = answerNextBox();
-    QTest::mouseClick(p.button("pushButton_cross"), Qt::LeftButton);  // Speed cubed: refused
-    EXPECT_EQ(box->text, "Cubic terms need a continuous factor\n");
-    p.pickFactors({"Temperature", "Pressure"});
-    p.choose("pushButton_interaction", "2nd");
-    EXPECT_EQ(p.termTexts().mid(1), (QStringList{"Temperature|If Possible", "Pressure|Necessary",
-                                                  "Catalyst|Necessary", "Speed|Necessary",
-                                                  "Speed*Speed|Necessary", "Temperature*Pressure|Necessary"}));
-}
-
 // The wizard's road with a cube: the minimum run count and the design follow the model page.
 TEST(DesignModelPageWidget, WizardDesignsForTheCube)
 {
