@@ -88,7 +88,7 @@ void DoeModelEditWidget::setDataToUI()
             appendRow(model);
     }
     refreshFactorList();
-    updateButtons();
+    onSelectionChanged();
 }
 
 void DoeModelEditWidget::refreshFactorList()
@@ -129,11 +129,11 @@ QList<int> DoeModelEditWidget::selectedTermRows() const
     return rows;
 }
 
-void DoeModelEditWidget::updateButtons()
+void DoeModelEditWidget::onSelectionChanged()
 {
     const QStringList factors = selectedFactors();
     const QList<int> rows = selectedTermRows();
-    int all = m_factorList ? m_factorList->count() : 0;
+    const int all = m_factorList ? m_factorList->count() : 0;
     bool square = false;
     bool cube = false;
     for (const QString& name : factors) {
@@ -174,8 +174,8 @@ void DoeModelEditWidget::initConnection()
     connect(m_interactionsMenu, SIGNAL(triggered(QAction*)), this, SLOT(onInteractionChosen(QAction*)));
     connect(m_powersMenu, SIGNAL(triggered(QAction*)), this, SLOT(onPowerChosen(QAction*)));
     connect(m_ui->pushButton_cross, SIGNAL(clicked(bool)), this, SLOT(onClickedCross()));
-    connect(m_ui->tableWidget, SIGNAL(itemSelectionChanged()), this, SLOT(updateButtons()));
-    connect(m_factorList, SIGNAL(itemSelectionChanged()), this, SLOT(updateButtons()));
+    connect(m_ui->tableWidget, SIGNAL(itemSelectionChanged()), this, SLOT(onSelectionChanged()));
+    connect(m_factorList, SIGNAL(itemSelectionChanged()), this, SLOT(onSelectionChanged()));
 }
 
 void DoeModelEditWidget::appendRow(const DoeDesignModel& model)

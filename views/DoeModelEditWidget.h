@@ -48,7 +48,8 @@ private slots:
     void onInteractionChosen(QAction* action);
     void onPowerChosen(QAction* action);
     void onClickedCross();
-    void updateButtons();
+    // Enables each button and menu entry when its action can apply to the selection.
+    void onSelectionChanged();
 
 private:
     // The wizard rebuilds the main effects each time its Model page is reached.
