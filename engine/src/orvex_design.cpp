@@ -2,6 +2,7 @@
 
 #include "orvex_design_search.h"
 #include "orvex_design_space.h"
+#include "orvex_structured_starts.h"
 
 #include <Eigen/Cholesky>
 #include <Eigen/Core>
@@ -194,6 +195,17 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
     });
     if (!cancelled())
         results.resize(stopAt.load());
+    // Starts from orthogonal arrays compete with the random ones (after them, so ties keep the
+    // random design).
+    const std::vector<std::vector<double>> structured = structuredStarts(sp, n, seed);
+    const size_t firstStructured = results.size();
+    results.resize(firstStructured + structured.size());
+    runJobs(sp, n, threads, static_cast<int>(structured.size()), cancelled, [&](Search& search, int j) {
+        search.setCoords(structured[j]);
+        const double score = search.optimise(options.maxPasses);
+        if (!search.aborted())
+            results[firstStructured + j] = {true, score, search.coords()};
+    });
     // The best few go on to the whole-run exchange polish.
     const size_t polishCount = static_cast<size_t>(std::max(1, options.polished));
     const std::vector<int> order = bestOf(results, polishCount);

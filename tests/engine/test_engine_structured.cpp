@@ -1,0 +1,119 @@
+// Orthogonal-array starts: the Hadamard and regular-fraction constructions, and the main-effect
+// designs the engine finds with them.
+#include "engine_test_util.h"
+#include "orvex_structured_starts.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace enginetest;
+
+namespace {
+
+// Main effects of k factors on [-1, 1] (intercept plus k terms), optionally with every
+// two-factor interaction If Possible; the generated runs, empty when none came back.
+std::vector<std::vector<int>> twoLevelDesign(int k, int runs, bool interactions)
+{
+    Handle h;
+    for (int f = 0; f < k; ++f)
+        add1(h, "X", -1.0, 1.0);
+    std::vector<int> powers, necessary;
+    for (int a = 0; a < k; ++a) {
+        for (int f = 0; f < k; ++f)
+            powers.push_back(f == a);
+        necessary.push_back(1);
+    }
+    for (int a = 0; interactions && a < k; ++a)
+        for (int b = a + 1; b < k; ++b) {
+            for (int f = 0; f < k; ++f)
+                powers.push_back(f == a || f == b);
+            necessary.push_back(0);
+        }
+    EXPECT_EQ(setmodelterms(h, static_cast<int>(necessary.size()), powers.data(), necessary.data()), 0);
+    seed(h, 7);
+    createmodel(h, 2);
+    generate(h, runs);
+    std::vector<std::vector<int>> design;
+    for (int r = 0; r < runs; ++r) {
+        const double* v = Vfactor(h, r);
+        if (!v)
+            return {};
+        design.emplace_back();
+        for (int f = 0; f < k; ++f) {
+            EXPECT_TRUE(v[f] == -1.0 || v[f] == 1.0) << "run " << r << " factor " << f;
+            design.back().push_back(v[f] > 0 ? 1 : -1);
+        }
+    }
+    return design;
+}
+
+// X'X of the main-effect model in integers: exactly n I for an orthogonal design.
+bool orthogonal(const std::vector<std::vector<int>>& d)
+{
+    if (d.empty())
+        return false;
+    const int n = static_cast<int>(d.size()), k = static_cast<int>(d[0].size());
+    for (int a = -1; a < k; ++a)
+        for (int b = a; b < k; ++b) {
+            long s = 0;
+            for (const auto& run : d)
+                s += (a < 0 ? 1 : run[a]) * (b < 0 ? 1 : run[b]);
+            if (s != (a == b ? n : 0))
+                return false;
+        }
+    return true;
+}
+
+}  // namespace
+
+TEST(StructuredStarts, HadamardOrdersUpTo100)
+{
+    for (int n = 1; n <= 100; ++n) {
+        const Eigen::MatrixXi H = orvex::hadamard(n);
+        const bool expected = n == 1 || n == 2 || (n % 4 == 0 && n != 92);
+        ASSERT_EQ(H.size() > 0, expected) << n;
+        if (!expected)
+            continue;
+        EXPECT_TRUE((H.transpose() * H - n * Eigen::MatrixXi::Identity(n, n)).isZero()) << n;
+        EXPECT_TRUE((H.col(0).array() == 1).all()) << n;
+    }
+}
+
+TEST(StructuredStarts, RegularFractionsHaveDistinctColumnsAndTheirResolution)
+{
+    // (base factors, factors, resolution of the tabled fraction)
+    const struct {
+        int m, k, resolution;
+    } rows[] = {{3, 4, 4}, {3, 7, 3}, {4, 5, 5}, {4, 6, 4}, {4, 8, 4}, {4, 15, 3},
+                {5, 6, 6}, {5, 10, 4}, {5, 16, 4}, {5, 20, 3}, {6, 7, 7}, {6, 11, 4}};
+    for (const auto& r : rows) {
+        const std::vector<int> cols = orvex::regularFraction(r.m, r.k);
+        ASSERT_EQ(static_cast<int>(cols.size()), r.k) << r.m << " " << r.k;
+        // Resolution: fewest letters in a product of columns that gives the identity (mask 0).
+        int resolution = 99;
+        for (unsigned s = 1; s < (1u << r.k) && r.k <= 20; ++s) {
+            if (__builtin_popcount(s) >= resolution)
+                continue;
+            int prod = 0;
+            for (int j = 0; j < r.k; ++j)
+                if (s >> j & 1)
+                    prod ^= cols[j];
+            if (prod == 0)
+                resolution = __builtin_popcount(s);
+        }
+        EXPECT_EQ(resolution, r.resolution) << r.m << " " << r.k;
+    }
+    EXPECT_TRUE(orvex::regularFraction(7, 8).empty());
+    EXPECT_TRUE(orvex::regularFraction(3, 8).empty());
+}
+
+TEST(StructuredStarts, MainEffectDesignsAreOrthogonal)
+{
+    const struct {
+        int factors, runs;
+    } rows[] = {{19, 20}, {23, 24}, {20, 24}, {15, 16}, {11, 12}, {27, 28}};
+    for (const auto& r : rows)
+        EXPECT_TRUE(orthogonal(twoLevelDesign(r.factors, r.runs, false)))
+            << r.factors << " factors in " << r.runs << " runs";
+}
