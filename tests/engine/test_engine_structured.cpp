@@ -1,6 +1,8 @@
 // Orthogonal-array starts: the Hadamard and regular-fraction constructions, and the main-effect
 // designs the engine finds with them.
 #include "engine_test_util.h"
+#include "orvex_design.h"
+#include "orvex_model.h"
 #include "orvex_structured_starts.h"
 
 #include <gtest/gtest.h>
@@ -116,4 +118,66 @@ TEST(StructuredStarts, MainEffectDesignsAreOrthogonal)
     for (const auto& r : rows)
         EXPECT_TRUE(orthogonal(twoLevelDesign(r.factors, r.runs, false)))
             << r.factors << " factors in " << r.runs << " runs";
+}
+
+// With a fixed number of starts (more than the search keeps in memory at once) the design depends
+// on the seed alone, not on how many threads ran the starts.
+TEST(SearchEffort, FixedStartsGiveTheSameDesignOnAnyThreadCount)
+{
+    std::vector<orvex::Factor> factors(3);
+    for (auto& f : factors) {
+        f.low = -1.0;
+        f.high = 1.0;
+    }
+    orvex::Model model;
+    ASSERT_TRUE(model.build(factors));
+    std::vector<double> first;
+    for (int threads : {1, 2, 3}) {
+        orvex::DesignSearchOptions opt;
+        opt.starts = 150;
+        opt.threads = threads;
+        const std::vector<double> runs = orvex::searchDesign(model, 12, 5, opt);
+        ASSERT_EQ(runs.size(), 36u);
+        if (first.empty())
+            first = runs;
+        EXPECT_EQ(runs, first) << threads << " threads";
+    }
+}
+
+TEST(SearchEffort, ExportsRefuseBadHandlesAndCounts)
+{
+    Handle h;
+    const struct {
+        void* handle;
+        int starts, result;
+    } rows[] = {{h, 0, 0}, {h, 1, 0}, {h, 2000000, 0}, {h, -1, -1}, {nullptr, 5, -1}};
+    for (const auto& r : rows)
+        EXPECT_EQ(setstarts(r.handle, r.starts), r.result) << r.starts;
+    EXPECT_EQ(setaliasoptimal(h, 1), 0);
+    EXPECT_EQ(setaliasoptimal(nullptr, 1), -1);
+}
+
+// Without If Possible terms the alias choice has nothing to act on: the same design either way.
+TEST(SearchEffort, AliasOptimalWithoutIfPossibleTermsChangesNothing)
+{
+    std::vector<std::vector<double>> designs;
+    for (int alias : {0, 1}) {
+        Handle h;
+        for (int f = 0; f < 4; ++f)
+            add1(h, "X", 0.0, 10.0);
+        const int powers[] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        const int necessary[] = {1, 1, 1, 1};
+        ASSERT_EQ(setmodelterms(h, 4, powers, necessary), 0);
+        setaliasoptimal(h, alias);
+        seed(h, 3);
+        createmodel(h, 2);
+        generate(h, 10);
+        designs.emplace_back();
+        for (int r = 0; r < 10; ++r) {
+            const double* v = Vfactor(h, r);
+            ASSERT_NE(v, nullptr);
+            designs.back().insert(designs.back().end(), v, v + 4);
+        }
+    }
+    EXPECT_EQ(designs[0], designs[1]);
 }
