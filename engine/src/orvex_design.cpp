@@ -2,6 +2,7 @@
 
 #include "orvex_alias_search.h"
 #include "orvex_design_search.h"
+#include "orvex_iterated_search.h"
 #include "orvex_design_space.h"
 #include "orvex_structured_starts.h"
 
@@ -213,7 +214,8 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
         results.resize(stopAt.load());
     // Starts from orthogonal arrays compete with the random ones (after them, so ties keep the
     // random design).
-    const std::vector<std::vector<double>> structured = structuredStarts(sp, n, seed);
+    const std::vector<std::vector<double>> structured
+        = options.structuredStarts ? structuredStarts(sp, n, seed) : std::vector<std::vector<double>>();
     const size_t firstStructured = results.size();
     results.resize(firstStructured + structured.size());
     runJobs(sp, n, threads, static_cast<int>(structured.size()), cancelled, [&](Search& search, int j) {
@@ -248,6 +250,15 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
                 bestScore = r.score;
                 best = r.coords;
             }
+        // Kicks from the best design while the grid is small enough to polish what they find.
+        const double before = bestScore;
+        bestScore = iterateSearch(sp, n, seed, threads, options.maxPasses, kWorkBudget, 25, cancelled,
+                                  best, bestScore);
+        Search search(sp, n);
+        search.stop = cancelled;
+        search.setCoords(best);
+        if (bestScore > before && search.polish(grid, options.maxPasses) > bestScore && !search.aborted())
+            best = search.coords();
     }
     return toUnits(sp, best, n);
 }

@@ -45,6 +45,7 @@ struct DesignSearchOptions {
     // With If Possible parameters: least alias sum of squares of the Necessary parameters on
     // them, keeping the Necessary D-efficiency at 80 % of the D-optimal one or more.
     bool aliasOptimal = false;
+    bool structuredStarts = true;  // orthogonal-array starts beside the random ones
 };
 
 // n runs, n * factorCount doubles in run units (continuous in their own units, levels as
