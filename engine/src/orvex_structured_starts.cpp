@@ -257,13 +257,14 @@ std::vector<std::vector<double>> structuredStarts(const Space& sp, int n, std::u
     }
     // Orders: the largest at most n and the smallest above it, with room for every factor.
     std::vector<int> orders;
+    auto candidate = [](int N) { return N <= 2 || N % 4 == 0; };
     for (int N = std::min(n, 256); N > F; --N)
-        if (hadamard(N).size() > 0) {
+        if (candidate(N) && hadamard(N).size() > 0) {
             orders.push_back(N);
             break;
         }
     for (int N = n + 1; N <= std::min(2 * n, 256); ++N)
-        if (N > F && hadamard(N).size() > 0) {
+        if (N > F && candidate(N) && hadamard(N).size() > 0) {
             orders.push_back(N);
             break;
         }
