@@ -184,6 +184,30 @@ TEST(SearchEffort, AliasOptimalWithoutIfPossibleTermsChangesNothing)
     EXPECT_EQ(designs[0], designs[1]);
 }
 
+// Three-level factors (squares If Possible) and a categorical factor take the alias route too:
+// a full design of finite values within the factors' ranges and levels.
+TEST(SearchEffort, AliasOptimalHandlesThreeLevelAndCategoricalFactors)
+{
+    Handle h;
+    add1(h, "A", 10.0, 20.0);
+    add1(h, "B", 10.0, 20.0);
+    addCategorical(h, "C", {"a", "b", "c"});
+    // A, B, C Necessary; A^2, B^2, A*B If Possible.
+    const int powers[] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 2, 0, 0, 0, 2, 0, 1, 1, 0};
+    const int necessary[] = {1, 1, 1, 0, 0, 0};
+    ASSERT_EQ(setmodelterms(h, 6, powers, necessary), 0);
+    ASSERT_EQ(setaliasoptimal(h, 1), 0);
+    seed(h, 2);
+    ASSERT_EQ(createmodel(h, 2), 5);
+    generate(h, 9);
+    for (int r = 0; r < 9; ++r) {
+        const double* v = Vfactor(h, r);
+        ASSERT_NE(v, nullptr) << r;
+        EXPECT_TRUE(v[0] >= 10.0 && v[0] <= 20.0 && v[1] >= 10.0 && v[1] <= 20.0) << r;
+        EXPECT_TRUE(v[2] == 0.0 || v[2] == 1.0 || v[2] == 2.0) << r;
+    }
+}
+
 // Two-factor interaction models, all terms Necessary: D-efficiency (coded [-1, 1], intercept in)
 // at least the best figures two open-source design tools reach for these sizes.
 TEST(SearchEffort, InteractionModelsReachThePeersEfficiency)
