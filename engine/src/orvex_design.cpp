@@ -188,9 +188,11 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
             results[s].score = score;
             results[s].coords = search.coords();
             startWork[s] = search.work();
-            // Drop the runs of starts that can no longer be among the best `keep` (the order,
-            // score then start number, is total), so that many starts hold little memory.
-            holders.push_back(s);
+            // With a fixed count every finished start counts: drop the runs of those that can no
+            // longer be among the best `keep` (the order, score then start number, is total), so
+            // that many starts hold little memory. A budget may still cut finished starts off.
+            if (!budgeted)
+                holders.push_back(s);
             if (holders.size() > std::max<size_t>(2 * keep, 64)) {
                 std::sort(holders.begin(), holders.end(), [&](int a, int b) {
                     return results[a].score > results[b].score

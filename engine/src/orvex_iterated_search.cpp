@@ -45,8 +45,9 @@ double iterateSearch(const Space& sp, int n, std::uint64_t seed, int threads, in
                 Rng rng(seed ^ (0x9E3779B97F4A7C15ull * static_cast<std::uint64_t>(batch * kBatch + j + 1)));
                 kick(sp, n, rng, designs[j]);
                 search.setCoords(designs[j]);
+                const double workBefore = search.work();
                 scores[j] = search.optimise(maxPasses);
-                works[j] = search.work();
+                works[j] = search.work() - workBefore;
                 done[j] = !search.aborted();
                 designs[j] = search.coords();
                 }

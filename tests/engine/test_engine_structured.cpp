@@ -122,27 +122,48 @@ TEST(StructuredStarts, MainEffectDesignsAreOrthogonal)
             << r.factors << " factors in " << r.runs << " runs";
 }
 
-// With a fixed number of starts (more than the search keeps in memory at once) the design depends
-// on the seed alone, not on how many threads ran the starts.
-TEST(SearchEffort, FixedStartsGiveTheSameDesignOnAnyThreadCount)
+// With a fixed number of starts (more than the search keeps in memory at once) or the engine's
+// budget (with kicks from the best design), the design depends on the seed alone, not on how many
+// threads ran the search.
+TEST(SearchEffort, DesignsDoNotDependOnTheThreadCount)
 {
-    std::vector<orvex::Factor> factors(3);
-    for (auto& f : factors) {
-        f.low = -1.0;
-        f.high = 1.0;
-    }
-    orvex::Model model;
-    ASSERT_TRUE(model.build(factors));
-    std::vector<double> first;
-    for (int threads : {1, 2, 3}) {
-        orvex::DesignSearchOptions opt;
-        opt.starts = 150;
-        opt.threads = threads;
-        const std::vector<double> runs = orvex::searchDesign(model, 12, 5, opt);
-        ASSERT_EQ(runs.size(), 36u);
-        if (first.empty())
-            first = runs;
-        EXPECT_EQ(runs, first) << threads << " threads";
+    const struct {
+        int factors, runs, starts;
+        bool interactionsOnly;
+    } rows[] = {{3, 12, 150, false}, {6, 30, 0, true}};
+    for (const auto& r : rows) {
+        std::vector<orvex::Factor> factors(r.factors);
+        for (auto& f : factors) {
+            f.low = -1.0;
+            f.high = 1.0;
+        }
+        orvex::Model model;
+        ASSERT_TRUE(model.build(factors));
+        std::vector<int> powers;
+        std::vector<char> necessary;
+        for (int a = 0; a < r.factors; ++a)
+            for (int b = a; b < r.factors; ++b) {
+                for (int f = 0; f < r.factors; ++f)
+                    powers.push_back(a == b ? (f == a) * (r.interactionsOnly ? 1 : 2) : (f == a || f == b));
+                necessary.push_back(1);
+                if (a == b && !r.interactionsOnly) {
+                    for (int f = 0; f < r.factors; ++f)
+                        powers.push_back(f == a);
+                    necessary.push_back(1);
+                }
+            }
+        const orvex::DesignTerms terms = orvex::expandTerms(model, powers, necessary);
+        std::vector<double> first;
+        for (int threads : {1, 2, 3}) {
+            orvex::DesignSearchOptions opt;
+            opt.starts = r.starts;
+            opt.threads = threads;
+            const std::vector<double> runs = orvex::searchDesign(model, terms, r.runs, 5, opt);
+            ASSERT_EQ(runs.size(), static_cast<size_t>(r.runs * r.factors));
+            if (first.empty())
+                first = runs;
+            EXPECT_EQ(runs, first) << r.factors << " factors, " << threads << " threads";
+        }
     }
 }
 
