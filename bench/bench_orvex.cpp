@@ -3,6 +3,7 @@
 // 3-level grid where that is affordable), one stepwise step with all its parameter statistics,
 // prediction throughput, and how soon a cancelled search returns.
 #include "orvex.h"
+#include "orvex_alias_search.h"
 #include "orvex_design.h"
 #include "orvex_model.h"
 
@@ -329,13 +330,86 @@ void cancelTiming(double after)
     ReleaseDOEObj(h);
 }
 
+// Two-level designs for given terms through the C ABI (main effects Necessary, two-factor
+// products Necessary or If Possible), and large response surfaces: D-efficiency in the model's
+// coding and time. Alias sum of squares where products are If Possible.
+void termTable(int threads, bool structured)
+{
+    struct TermCase {
+        const char* name;
+        int factors, runs;
+        int products;  // 0 none, 1 Necessary, 2 If Possible
+        bool alias, quadratic;
+    };
+    const TermCase cases[] = {
+        {"ME 19 factors", 19, 20, 0, false, false},  {"ME 23 factors", 23, 24, 0, false, false},
+        {"ME 20 factors", 20, 24, 0, false, false},  {"ME 15 factors", 15, 16, 0, false, false},
+        {"ME+2FI 8 factors", 8, 40, 1, false, false}, {"ME+2FI 12 factors", 12, 90, 1, false, false},
+        {"ME, 2FI If Possible", 6, 16, 2, false, false}, {"same, Alias Optimal", 6, 16, 2, true, false},
+        {"RSM 20 factors n = p", 20, 231, 0, false, true}, {"RSM 24 factors", 24, 400, 0, false, true},
+    };
+    std::printf("\n%-24s %4s %5s %10s %9s %9s %9s\n", "terms case", "k", "n", "D-eff %", "alias SS",
+                "time s", "cpu s");
+    for (const TermCase& c : cases) {
+        std::vector<orvex::Factor> fs(c.factors);
+        for (auto& f : fs) {
+            f.low = -1.0;
+            f.high = 1.0;
+        }
+        orvex::Model m;
+        m.build(fs);
+        std::vector<int> powers;
+        std::vector<char> necessary;
+        auto add = [&](int a, int b, bool nec) {
+            for (int f = 0; f < c.factors; ++f)
+                powers.push_back((f == a) + (f == b));
+            necessary.push_back(nec);
+        };
+        for (int a = 0; a < c.factors; ++a)
+            add(a, -1, true);
+        for (int a = 0; (c.products || c.quadratic) && a < c.factors; ++a)
+            for (int b = a + 1; b < c.factors; ++b)
+                add(a, b, c.products != 2);
+        for (int a = 0; c.quadratic && a < c.factors; ++a)
+            add(a, a, true);
+        const orvex::DesignTerms terms = orvex::expandTerms(m, powers, necessary);
+        orvex::DesignSearchOptions opt;
+        opt.threads = threads;
+        opt.aliasOptimal = c.alias;
+        opt.structuredStarts = structured;
+        if (const char* st = std::getenv("BENCH_STARTS"))
+            opt.starts = std::atoi(st);
+        if (const char* only = std::getenv("BENCH_CASE"))
+            if (std::string(c.name).find(only) == std::string::npos)
+                continue;
+        const auto t0 = Clock::now();
+        const std::clock_t c0 = std::clock();
+        const std::vector<double> runs = orvex::searchDesign(m, terms, c.runs, 1, opt);
+        const auto t1 = Clock::now();
+        const double cpu = static_cast<double>(std::clock() - c0) / CLOCKS_PER_SEC;
+        orvex::DesignTerms nec;
+        for (size_t k = 0; k < terms.params.size(); ++k)
+            if (terms.necessary[k]) {
+                nec.params.push_back(terms.params[k]);
+                nec.necessary.push_back(1);
+            }
+        char alias[32] = "";
+        if (c.products == 2)
+            std::snprintf(alias, sizeof alias, "%.4f", orvex::aliasSumOfSquares(m, terms, runs, c.runs));
+        std::printf("%-24s %4d %5d %10.4f %9s %9.3f %9.3f\n", c.name, c.factors, c.runs,
+                    orvex::dEfficiency(m, nec, runs, c.runs), alias, seconds(t0, t1), cpu);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     // --no-fedorov skips the grid reference; --starts N fixes the number of random starts;
     // --only K keeps the cases with K continuous factors and skips the fit figures;
-    // --cancel-only prints the cancel latency and memory figures alone.
+    // --cancel-only prints the cancel latency and memory figures alone; --terms the two-level
+    // and large response-surface cases for given terms, on two threads (--terms-random-only:
+    // without the orthogonal-array starts).
     bool fed = true;
     int starts = 0, only = -1;
     for (int i = 1; i < argc; ++i) {
@@ -346,7 +420,10 @@ int main(int argc, char** argv)
             starts = std::atoi(argv[++i]);
         else if (a == "--only" && i + 1 < argc)
             only = std::atoi(argv[++i]);
-        else if (a == "--cancel-only") {
+        else if (a == "--terms" || a == "--terms-random-only") {
+            termTable(2, a == "--terms");
+            return 0;
+        } else if (a == "--cancel-only") {
             cancelTiming(1.0);
             return 0;
         }

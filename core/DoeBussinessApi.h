@@ -83,6 +83,10 @@ public:
     bool setDoeDesignGeneralSetting(const DoeDesignGeneralSetting& s, QString& err);
     bool setDoeDesignMakingSetting(const DoeDesignMakingSetting& s, QString& err);
     bool setDoeDesignAfterSetting(const DoeDesignAfterSetting& s, QString& err);
+    // Alias-optimal designs for models with If Possible terms: least aliasing of the Necessary
+    // terms on them, keeping 80 % of the D-optimal Necessary D-efficiency. Off: Bayesian D.
+    void setAliasOptimal(bool on);
+    bool aliasOptimal() const;
 
     // ---- custom design generation, design table and files ----
     bool genDoeMinNum(QString& err);

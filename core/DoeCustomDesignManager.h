@@ -51,6 +51,9 @@ public:
     bool setGeneralSetting(const DoeDesignGeneralSetting& s, QString& err);
     bool setMakingSetting(const DoeDesignMakingSetting& s, QString& err);
     bool setAfterSetting(const DoeDesignAfterSetting& s, QString& err);
+    // Alias-optimal designs when the model has If Possible terms (off: Bayesian D-optimal).
+    void setAliasOptimal(bool on) { m_aliasOptimal = on; }
+    bool aliasOptimal() const { return m_aliasOptimal; }
     // Stores settings without validation (snapshot restore).
     void restoreSettings(const DoeDesignGeneralSetting& g, const DoeDesignMakingSetting& m,
                          const DoeDesignAfterSetting& a);
@@ -109,6 +112,7 @@ private:
     struct GenerationSnapshot
     {
         DoeDesignGeneralSetting general;
+        bool aliasOptimal = false;
         DoeResponseStore responses;
         DoeFactorStore factors;
         DoeModelList models;
@@ -137,6 +141,7 @@ private:
     DoeModelList m_models;
     DoeDesignMakingSetting m_making;
     DoeDesignAfterSetting m_after;
+    bool m_aliasOptimal = false;
 };
 
 }  // namespace doeBussiness

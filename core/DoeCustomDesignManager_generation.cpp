@@ -1,7 +1,9 @@
 // Design generation through the engine's default slot, the custom-design table, and the snapshot
 // the wizard takes when it opens and restores on cancel.
+#include <algorithm>
 #include <cmath>
 
+#include "DoeContinuousCellText.h"
 #include "DoeCustomDesignManager.h"
 #include "DoeDesignEvaluator.h"
 #include "DoeFunctionManager.h"
@@ -29,6 +31,20 @@ bool checkSearchMemory(doeFunc::DoeFunctionManager* engine, int runs, QString& e
                .arg(needed / gib, 0, 'f', 1)
                .arg(machine / gib, 0, 'f', 1);
     return false;
+}
+
+// "Number of Starts" as the user typed it reaches the engine; the stored default (and 0) keeps the
+// engine's own adaptive budget. Engines without the exports search as they always did.
+void passSearchEffort(doeFunc::DoeFunctionManager* engine, const DoeDesignGeneralSetting& general,
+                      bool aliasOptimal)
+{
+    quint32 starts = 0;
+    if (general.numberOfStarts != DoeDesignGeneralSetting().numberOfStarts
+        && DoeCustomDesignManager::parseUnsigned32(general.numberOfStarts, starts))
+        engine->setDesignStarts(static_cast<int>(std::min<quint32>(starts, 1000000u)), kDefaultSlot);
+    else
+        engine->setDesignStarts(0, kDefaultSlot);
+    engine->setDesignAliasOptimal(aliasOptimal, kDefaultSlot);
 }
 
 }  // namespace
@@ -164,6 +180,13 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
         return false;
     if (!passDesignModel(engine, err))
         return false;
+    // A continuous factor without a range gives a design that cannot fit its model.
+    for (const DoeDesignFactor& factor : qAsConst(fed))
+        if (factor.role == Continuous && factor.values.at(0).toDouble() == factor.values.at(1).toDouble()) {
+            err += QStringLiteral("Factor %1 has no range\n").arg(factor.name);
+            return false;
+        }
+    passSearchEffort(engine, m_general, m_aliasOptimal);
 
     quint32 seed = 0;
     parseUnsigned32(m_general.randomSeed, seed);  // validated when stored
@@ -208,7 +231,7 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
                 return dataError();
             const DoeDesignFactor& factor = fed.at(k);
             if (factor.role == Continuous) {
-                cells.append(QString("%1").arg(v, 0, 'g', -1));
+                cells.append(continuousCellText(v, factor.values.at(0).toDouble(), factor.values.at(1).toDouble()));
                 continue;
             }
             // Level index, truncated toward zero; checked in double so a huge value cannot overflow.
@@ -265,6 +288,7 @@ bool DoeCustomDesignManager::setDesignEvaluationSetting(DoeDesignEvaluationSetti
 void DoeCustomDesignManager::backGenTableData()
 {
     m_snapshot.general = m_general;
+    m_snapshot.aliasOptimal = m_aliasOptimal;
     m_snapshot.responses = m_responses;
     m_snapshot.factors = m_factors;
     m_snapshot.models = m_models;
@@ -277,6 +301,7 @@ void DoeCustomDesignManager::backGenTableData()
 void DoeCustomDesignManager::useBackGenTableData()
 {
     restoreSettings(m_snapshot.general, m_snapshot.making, m_snapshot.after);
+    m_aliasOptimal = m_snapshot.aliasOptimal;
     m_responses = m_snapshot.responses;
     m_factors = m_snapshot.factors;
     m_models = m_snapshot.models;

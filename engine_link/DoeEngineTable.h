@@ -37,6 +37,9 @@ struct EngineTable {
     OrvexGenerateProgressFn generateProgress = nullptr;
     OrvexGenerateCancelFn generateCancel = nullptr;
     OrvexGenerateMemoryFn generateMemory = nullptr;
+    // Optional: without them the engine keeps its own start budget and its plain criterion.
+    OrvexSetStartsFn setStarts = nullptr;
+    OrvexSetAliasOptimalFn setAliasOptimal = nullptr;
 };
 
 extern EngineTable g_engine;

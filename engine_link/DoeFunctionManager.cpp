@@ -112,6 +112,8 @@ bool DoeFunctionManager::initDynamic()
     g_engine.generateProgress = resolveAs<OrvexGenerateProgressFn>(lib, "generateprogress");
     g_engine.generateCancel = resolveAs<OrvexGenerateCancelFn>(lib, "generatecancel");
     g_engine.generateMemory = resolveAs<OrvexGenerateMemoryFn>(lib, "generatememory");
+    g_engine.setStarts = resolveAs<OrvexSetStartsFn>(lib, "setstarts");
+    g_engine.setAliasOptimal = resolveAs<OrvexSetAliasOptimalFn>(lib, "setaliasoptimal");
     return true;
 }
 
@@ -297,6 +299,22 @@ bool DoeFunctionManager::setDesignCriterion(int criterion, int slot)
     if (!g_engine.setCriterion || !model->handle)
         return false;
     return g_engine.setCriterion(model->handle, criterion) == 0;
+}
+
+bool DoeFunctionManager::setDesignStarts(int starts, int slot)
+{
+    StruDoeRegressionModel* model = _getCurModelByIndex(slot);
+    if (!g_engine.setStarts || !model->handle)
+        return false;
+    return g_engine.setStarts(model->handle, starts) == 0;
+}
+
+bool DoeFunctionManager::setDesignAliasOptimal(bool on, int slot)
+{
+    StruDoeRegressionModel* model = _getCurModelByIndex(slot);
+    if (!g_engine.setAliasOptimal || !model->handle)
+        return false;
+    return g_engine.setAliasOptimal(model->handle, on ? 1 : 0) == 0;
 }
 
 double DoeFunctionManager::generateProgress() const

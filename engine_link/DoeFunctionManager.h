@@ -90,6 +90,10 @@ public:
                              int slot);
     // 0 D-optimal, 1 I-optimal.
     bool setDesignCriterion(int criterion, int slot);
+    // Number of random starts of the next search (0: the engine's own budget) and the alias
+    // criterion for If Possible terms; false when the engine lacks the export or the slot.
+    bool setDesignStarts(int starts, int slot);
+    bool setDesignAliasOptimal(bool on, int slot);
     // Fraction of the running search done, 0..1; -1 when none runs or the engine cannot tell.
     // Callable from any thread while generateDoeTable runs on another.
     double generateProgress() const;

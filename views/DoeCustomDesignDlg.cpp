@@ -10,6 +10,8 @@
 #include "DoeWheelGuard.h"
 #include "ui_DoeCustomDesignDlg.h"
 
+#include <QCheckBox>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -92,6 +94,32 @@ void DoeCustomDesignDlg::initUI()
     m_ui->treeWidget->setFocusPolicy(Qt::NoFocus);
     m_ui->spinBox_user->setMaximum(kMaxRuns);
     initDesignPage();
+    initAliasOptimalBox();
+}
+
+void DoeCustomDesignDlg::initAliasOptimalBox()
+{
+    QWidget* holder = m_ui->comboBox_optimality->parentWidget();
+    m_aliasOptimal = new QCheckBox(tr("Alias Optimal"), holder);
+    m_aliasOptimal->setObjectName(QStringLiteral("checkBox_alias_optimal"));
+    m_aliasOptimal->setToolTip(
+        tr("Checked: with If Possible terms, the Necessary terms are kept as clear as possible of the "
+           "If Possible ones (least alias sum of squares), while the Necessary model keeps at least 80 % "
+           "of the D-efficiency of a D-optimal design.\n"
+           "Unchecked: If Possible terms enter a Bayesian D-optimal design, which estimates as many of "
+           "them as the runs allow."));
+    for (QGridLayout* grid : holder->findChildren<QGridLayout*>()) {
+        const int at = grid->indexOf(m_ui->comboBox_optimality);
+        if (at < 0)
+            continue;
+        int row = 0, column = 0, rowSpan = 0, columnSpan = 0;  // the criterion's cell
+        grid->getItemPosition(at, &row, &column, &rowSpan, &columnSpan);
+        // Under the criterion's box: the page is too narrow for a third column.
+        grid->addWidget(m_aliasOptimal, grid->rowCount(), column);
+        return;
+    }
+    if (holder->layout())
+        holder->layout()->addWidget(m_aliasOptimal);
 }
 
 void DoeCustomDesignDlg::initDesignPage()
@@ -155,8 +183,17 @@ void DoeCustomDesignDlg::setDataToUI()
         m_ui->lineEdit_random_seed->setText(general.randomSeed);
         m_ui->comboBox_optimality->clear();
         m_ui->comboBox_optimality->addItems({tr("Recommended"), tr("Option 1")});
+        m_ui->comboBox_optimality->setItemData(
+            0, tr("I-optimal (least average prediction variance) for a model with squared terms, "
+                  "else D-optimal"), Qt::ToolTipRole);
+        m_ui->comboBox_optimality->setItemData(
+            1, tr("D-optimal: the most precise coefficient estimates"), Qt::ToolTipRole);
         m_ui->comboBox_optimality->setCurrentIndex(general.optimalityCriterion);
         m_ui->lineEdit_start_number->setText(general.numberOfStarts);
+    }
+    if (m_aliasOptimal) {
+        QSignalBlocker block(m_aliasOptimal);
+        m_aliasOptimal->setChecked(m_api->aliasOptimal());
     }
     setDataToUI_DesignGeneration();
     setDataToUI_DesignAndEvaluation();
@@ -245,6 +282,7 @@ void DoeCustomDesignDlg::initConnection()
     connect(m_ui->pushButton, SIGNAL(clicked(bool)), this, SLOT(onClickedMakeDesign()));
     connect(m_ui->comboBox_order, SIGNAL(currentIndexChanged(int)), this, SLOT(onComboBoxRunOrderChanged()));
     connect(m_ui->pushButton_make_table, SIGNAL(clicked(bool)), this, SLOT(onClickedMakeTable()));
+    connect(m_aliasOptimal, SIGNAL(toggled(bool)), this, SLOT(slotCheckBoxAliasOptimal()));
 }
 
 void DoeCustomDesignDlg::onClickedNext()
@@ -361,6 +399,12 @@ void DoeCustomDesignDlg::slotComboBoxOptimality()
     DoeDesignGeneralSetting stored;
     m_api->getDoeDesignGeneralSetting(stored);
     m_ui->comboBox_optimality->setCurrentIndex(stored.optimalityCriterion);
+}
+
+void DoeCustomDesignDlg::slotCheckBoxAliasOptimal()
+{
+    if (m_api)
+        m_api->setAliasOptimal(m_aliasOptimal->isChecked());
 }
 
 void DoeCustomDesignDlg::slotLineEditStartNumber()

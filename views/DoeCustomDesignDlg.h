@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QMap>
 
+class QCheckBox;
 class QKeyEvent;
 class QTreeWidgetItem;
 
@@ -70,9 +71,14 @@ private slots:
     void onClickedMakeDesign();
     void onComboBoxRunOrderChanged();
     void onClickedMakeTable();
+    void slotCheckBoxAliasOptimal();
 
 private:
+    // "Alias Optimal" beside the optimality criterion, with the tooltips of both choices.
+    void initAliasOptimalBox();
+
     Ui::doe_custom_design_dlg* m_ui = nullptr;
+    QCheckBox* m_aliasOptimal = nullptr;
     doeBussiness::DoeBussinessApi* m_api = nullptr;
     int m_currentPage = 0;
     // Set while Make Design moves on to the design page, which then shows the design just made.

@@ -79,6 +79,17 @@ ORVEX_API void    generatecancel(void* h);
 /* Bytes of memory a generate of runs rows (below 1 taken as 1) would need at most for its search,
  * whatever the current runs; NaN for an unknown handle or without a model. */
 ORVEX_API double  generatememory(void* h, int runs);
+/* Number of random starts of generate: 0 (default) lets the engine spend its own adaptive budget;
+ * a positive count runs exactly that many (at most 1000000; more are taken as 1000000). Starts
+ * built from orthogonal arrays are tried besides them. generatecancel still stops the search.
+ * Returns 0, or -1 for an unknown handle or a negative count (the count is then unchanged). */
+ORVEX_API int     setstarts(void* h, int starts);
+/* With If Possible terms and a nonzero flag, generate minimises the alias sum of squares of the
+ * Necessary parameters on the If Possible ones, trace(A'A) with A = (Xn'Xn)^-1 Xn'Xq, among
+ * designs whose Necessary-model D-efficiency is at least 80 % of a D-optimal design's for the
+ * Necessary parameters alone. Without If Possible terms, or with 0 (default), the criterion of
+ * setcriterion applies. Returns 0, or -1 for an unknown handle. */
+ORVEX_API int     setaliasoptimal(void* h, int on);
 /* One double per factor of row `row` (continuous in its units, levels as 0-based indices). The
  * array belongs to the engine and stays valid until generate, createmodel, an add or release.
  * Null for an unknown handle or a row outside 0 .. runs - 1, and for every row after a search
@@ -192,6 +203,8 @@ typedef int     (*OrvexSetCriterionFn)(void*, int);
 typedef double  (*OrvexGenerateProgressFn)(void*);
 typedef void    (*OrvexGenerateCancelFn)(void*);
 typedef double  (*OrvexGenerateMemoryFn)(void*, int);
+typedef int     (*OrvexSetStartsFn)(void*, int);
+typedef int     (*OrvexSetAliasOptimalFn)(void*, int);
 
 #ifdef __cplusplus
 }

@@ -210,6 +210,23 @@ double generatememory(void* h, int runs)
     return result;
 }
 
+int setstarts(void* h, int starts)
+{
+    int result = -1;
+    withEngine(h, [&](Engine& e) { result = e.setStarts(starts) ? 0 : -1; });
+    return result;
+}
+
+int setaliasoptimal(void* h, int on)
+{
+    int result = -1;
+    withEngine(h, [&](Engine& e) {
+        e.setAliasOptimal(on != 0);
+        result = 0;
+    });
+    return result;
+}
+
 double* Vfactor(void* h, int row)
 {
     double* result = nullptr;

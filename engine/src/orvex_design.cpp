@@ -1,7 +1,10 @@
 #include "orvex_design.h"
 
+#include "orvex_alias_search.h"
 #include "orvex_design_search.h"
+#include "orvex_iterated_search.h"
 #include "orvex_design_space.h"
+#include "orvex_structured_starts.h"
 
 #include <Eigen/Cholesky>
 #include <Eigen/Core>
@@ -143,6 +146,9 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
     const double passWork = static_cast<double>(n) * sp.P * (sp.P + 12.0 * sp.F);
 
     std::vector<StartResult> results(maxStarts);
+    // Starts still holding their runs; only the best `keep` of them can reach the polish.
+    const size_t keep = static_cast<size_t>(std::max(1, options.polished));
+    std::vector<int> holders;
     std::vector<double> startWork(maxStarts, 0.0);
     std::mutex mutex;
     int prefix = 0;                 // starts 0 .. prefix-1 are done and counted
@@ -182,6 +188,20 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
             results[s].score = score;
             results[s].coords = search.coords();
             startWork[s] = search.work();
+            // With a fixed count every finished start counts: drop the runs of those that can no
+            // longer be among the best `keep` (the order, score then start number, is total), so
+            // that many starts hold little memory. A budget may still cut finished starts off.
+            if (!budgeted)
+                holders.push_back(s);
+            if (holders.size() > std::max<size_t>(2 * keep, 64)) {
+                std::sort(holders.begin(), holders.end(), [&](int a, int b) {
+                    return results[a].score > results[b].score
+                        || (results[a].score == results[b].score && a < b);
+                });
+                for (size_t k = keep; k < holders.size(); ++k)
+                    std::vector<double>().swap(results[holders[k]].coords);
+                holders.resize(keep);
+            }
             while (prefix < maxStarts && results[prefix].done) {
                 prefixWork += startWork[prefix];
                 ++prefix;
@@ -194,9 +214,20 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
     });
     if (!cancelled())
         results.resize(stopAt.load());
+    // Starts from orthogonal arrays compete with the random ones (after them, so ties keep the
+    // random design).
+    const std::vector<std::vector<double>> structured
+        = options.structuredStarts ? structuredStarts(sp, n, seed) : std::vector<std::vector<double>>();
+    const size_t firstStructured = results.size();
+    results.resize(firstStructured + structured.size());
+    runJobs(sp, n, threads, static_cast<int>(structured.size()), cancelled, [&](Search& search, int j) {
+        search.setCoords(structured[j]);
+        const double score = search.optimise(options.maxPasses);
+        if (!search.aborted())
+            results[firstStructured + j] = {true, score, search.coords()};
+    });
     // The best few go on to the whole-run exchange polish.
-    const size_t polishCount = static_cast<size_t>(std::max(1, options.polished));
-    const std::vector<int> order = bestOf(results, polishCount);
+    const std::vector<int> order = bestOf(results, keep);
     if (order.empty())
         return {};
     std::vector<double> best = results[order.front()].coords;
@@ -221,6 +252,15 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
                 bestScore = r.score;
                 best = r.coords;
             }
+        // Kicks from the best design while the grid is small enough to polish what they find.
+        const double before = bestScore;
+        bestScore = iterateSearch(sp, n, seed, threads, options.maxPasses, kWorkBudget, 25, cancelled,
+                                  best, bestScore);
+        Search search(sp, n);
+        search.stop = cancelled;
+        search.setCoords(best);
+        if (bestScore > before && search.polish(grid, options.maxPasses) > bestScore && !search.aborted())
+            best = search.coords();
     }
     return toUnits(sp, best, n);
 }
@@ -240,6 +280,8 @@ std::vector<double> searchDesign(const Model& model, const DesignTerms& terms, i
 {
     if (!model.isBuilt() || n <= 0 || terms.params.empty())
         return {};
+    if (options.aliasOptimal && terms.necessaryCount() < static_cast<int>(terms.params.size()))
+        return aliasOptimalSearch(model, terms, n, seed, options);
     const Space space(model, terms, options);
     return runSearch(space, n, seed, options);
 }

@@ -43,6 +43,10 @@ struct DesignSearchOptions {
     std::atomic<double>* progress = nullptr;  // written with the fraction of the work done
     std::atomic<bool>* cancel = nullptr;      // polled; true stops the search
     double tau = 1.0;                         // prior SD of the scaled If Possible coefficients
+    // With If Possible parameters: least alias sum of squares of the Necessary parameters on
+    // them, keeping the Necessary D-efficiency at 80 % of the D-optimal one or more.
+    bool aliasOptimal = false;
+    bool structuredStarts = true;  // orthogonal-array starts beside the random ones
 };
 
 // n runs, n * factorCount doubles in run units (continuous in their own units, levels as

@@ -45,6 +45,15 @@ bool Engine::setCriterion(int criterion)
     return true;
 }
 
+bool Engine::setStarts(int starts)
+{
+    constexpr int kMaxStarts = 1000000;
+    if (starts < 0)
+        return false;
+    starts_ = std::min(starts, kMaxStarts);
+    return true;
+}
+
 void Engine::resetModel()
 {
     model_.clear();
@@ -110,6 +119,8 @@ void Engine::resolvePending()
     pending_ = false;
     DesignSearchOptions options;
     options.criterion = criterion_ == 1 ? Criterion::I : Criterion::D;
+    options.starts = starts_;
+    options.aliasOptimal = aliasOptimal_;
     options.progress = &progress_;
     options.cancel = &cancel_;
     std::vector<double> design;

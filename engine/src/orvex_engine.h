@@ -27,6 +27,9 @@ public:
     // bad input, leaving the terms as they were.
     bool setModelTerms(int nterms, const int* powers, const int* necessary);
     bool setCriterion(int criterion);
+    // Random starts of the search (0: the adaptive budget); false for a negative count.
+    bool setStarts(int starts);
+    void setAliasOptimal(bool on) { aliasOptimal_ = on; }
     int createModel(int kind);
     void generate(int runs);
     // Bytes the design search for `runs` rows would need; NaN without a model.
@@ -66,6 +69,8 @@ private:
     std::vector<int> termPowers_;       // model terms for the search, one row per term
     std::vector<char> termNecessary_;
     int criterion_ = 0;
+    int starts_ = 0;
+    bool aliasOptimal_ = false;
     DesignTerms designTerms_;           // expanded at createModel; empty: the kind-2 parameters
     std::atomic<double> progress_{0.0};
     std::atomic<bool> cancel_{false};
