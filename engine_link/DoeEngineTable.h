@@ -37,6 +37,9 @@ struct EngineTable {
     OrvexGenerateProgressFn generateProgress = nullptr;
     OrvexGenerateCancelFn generateCancel = nullptr;
     OrvexGenerateMemoryFn generateMemory = nullptr;
+    OrvexSetRunStructureFn setRunStructure = nullptr;
+    OrvexProposeWholePlotsFn proposeWholePlots = nullptr;
+    OrvexRunStructureFn runStructure = nullptr;
 };
 
 extern EngineTable g_engine;

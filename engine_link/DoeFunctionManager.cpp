@@ -112,6 +112,9 @@ bool DoeFunctionManager::initDynamic()
     g_engine.generateProgress = resolveAs<OrvexGenerateProgressFn>(lib, "generateprogress");
     g_engine.generateCancel = resolveAs<OrvexGenerateCancelFn>(lib, "generatecancel");
     g_engine.generateMemory = resolveAs<OrvexGenerateMemoryFn>(lib, "generatememory");
+    g_engine.setRunStructure = resolveAs<OrvexSetRunStructureFn>(lib, "setrunstructure");
+    g_engine.proposeWholePlots = resolveAs<OrvexProposeWholePlotsFn>(lib, "proposewholeplots");
+    g_engine.runStructure = resolveAs<OrvexRunStructureFn>(lib, "runstructure");
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "orvex_design.h"
 #include "orvex_fit.h"
 #include "orvex_model.h"
+#include "orvex_split_plot.h"
 
 #include <atomic>
 #include <cstdint>
@@ -27,6 +28,12 @@ public:
     // bad input, leaving the terms as they were.
     bool setModelTerms(int nterms, const int* powers, const int* necessary);
     bool setCriterion(int criterion);
+    // Whole plots, whole-whole plots and blocks of the next generate; false on bad input.
+    bool setStructure(const RunStructure& s);
+    // Proposed whole-plot and whole-whole-plot counts for `runs` runs; false without a model.
+    bool proposeStructure(int runs, int& wholePlots, int& wholeWholePlots) const;
+    // Group numbers of the generated runs (empty vectors for absent levels).
+    const RunLayout& runLayout() const { return layout_; }
     int createModel(int kind);
     void generate(int runs);
     // Bytes the design search for `runs` rows would need; NaN without a model.
@@ -59,6 +66,17 @@ public:
 
 private:
     void resetModel();
+    // A design with whole plots or blocks, set for the current factors.
+    bool structuredSearch() const
+    {
+        return structure_.active()
+            && (structure_.changes.empty()
+                || structure_.changes.size() == static_cast<size_t>(model_.factorCount()));
+    }
+    DesignTerms designTerms() const
+    {
+        return designTerms_.params.empty() ? kind2Terms(model_) : designTerms_;
+    }
     void resolvePending();
     std::vector<char> enteredFlags(const int* entered) const;
 
@@ -66,6 +84,8 @@ private:
     std::vector<int> termPowers_;       // model terms for the search, one row per term
     std::vector<char> termNecessary_;
     int criterion_ = 0;
+    RunStructure structure_;
+    RunLayout layout_;
     DesignTerms designTerms_;           // expanded at createModel; empty: the kind-2 parameters
     std::atomic<double> progress_{0.0};
     std::atomic<bool> cancel_{false};
