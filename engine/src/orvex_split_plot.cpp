@@ -90,7 +90,8 @@ public:
         prior_ = Eigen::VectorXd::Constant(Q_, 1e-6);
         prior_.head(P_) = sp.prior;
         moments_ = Eigen::MatrixXd::Zero(Q_, Q_);
-        moments_.topLeftCorner(P_, P_) = sp.moments;
+        if (sp.moments.rows() == P_)
+            moments_.topLeftCorner(P_, P_) = sp.moments;
         G_.resize(g.runs.size());
     }
 
