@@ -8,9 +8,9 @@ class QDoubleSpinBox;
 class QLabel;
 class QSpinBox;
 
+struct DoeDesignStructureSetting;
 namespace doeBussiness {
 class DoeBussinessApi;
-struct DoeDesignStructureSetting;
 }
 
 namespace doeUI {
@@ -35,7 +35,7 @@ private slots:
 private:
     void initUI();
     // Sends `s`; on refusal shows the message and redraws from what the facade holds.
-    void send(doeBussiness::DoeDesignStructureSetting& s);
+    void send(DoeDesignStructureSetting& s);
 
     doeBussiness::DoeBussinessApi* m_api = nullptr;
     QLabel* m_wholePlotsLabel = nullptr;
