@@ -37,12 +37,33 @@ void orderRows(const QVector<QVector<QString>>& rows, const QVector<int>& idx, c
         orderRows(rows, groups.value(cell), keys, k + 1, gen, out);
 }
 
+const char* const kPlotColumns[] = {"Block", "Whole-Whole Plots", "Whole Plots"};
+
 }  // namespace
+
+bool isPlotColumnName(const QString& name)
+{
+    for (const char* plot : kPlotColumns)
+        if (name == QLatin1String(plot))
+            return true;
+    return false;
+}
+
+QStringList plotLabels(const QVector<QVector<QString>>& rows, int column)
+{
+    QStringList labels;
+    for (const QVector<QString>& row : rows)
+        if (column < row.size() && !row[column].isEmpty() && !labels.contains(row[column]))
+            labels.append(row[column]);
+    std::stable_sort(labels.begin(), labels.end(),
+                     [](const QString& a, const QString& b) { return a.toDouble() < b.toDouble(); });
+    return labels;
+}
 
 bool shuffleRowsKeepingPlots(DoeTableManager& table)
 {
     QVector<int> keys;
-    for (const char* name : {"Block", "Whole-Whole Plots", "Whole Plots"}) {
+    for (const char* name : kPlotColumns) {
         const int c = table.columnIndex(QString::fromLatin1(name));
         if (c >= 0)
             keys.append(c);

@@ -6,6 +6,7 @@
 
 #include <QMap>
 #include <QSet>
+#include <QTemporaryDir>
 
 #include <cmath>
 #include <limits>
@@ -162,6 +163,17 @@ TEST(SplitPlotDesign, HardFactorHeldWithinWholePlotsAndAtLeastTheReferenceCriter
     EXPECT_EQ(table->columns()[wp].role, Categorical);
     EXPECT_TRUE(contiguous(table->rows(), wp, 2));
     EXPECT_TRUE(constantWithin(table->rows(), wp, 0));
+
+    // The table file keeps the column, categorical with its plot numbers in order.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("split.csv");
+    ASSERT_TRUE(api.saveDoeTableByPath(path, err)) << err.toStdString();
+    DoeBussinessApi loaded;
+    ASSERT_TRUE(loaded.loadDoeTableByPath(path, err)) << err.toStdString();
+    const DoeDesignTableColumInfo& column = DoeBussinessApiTestAccess::table(loaded)->columns()[wp];
+    EXPECT_EQ(column.name, QStringLiteral("Whole Plots"));
+    EXPECT_EQ(column.role, Categorical);
+    EXPECT_EQ(column.values, QStringList({"1", "2", "3", "4", "5", "6", "7", "8"}));
 }
 
 // Layouts: which columns appear, what is held within them, sizes, and the same design from the
