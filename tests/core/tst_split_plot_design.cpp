@@ -281,6 +281,13 @@ TEST(SplitPlotDesign, BadSettingsAreRefused)
     DoeDesignStructureSetting got;
     api.getDesignStructureSetting(got);
     EXPECT_EQ(got, stored);
+    // A cancelled wizard puts the setting back as it found it.
+    api.backGenTableData();
+    DoeDesignStructureSetting changed{3, 2, 4, 0.5};
+    ASSERT_TRUE(api.setDesignStructureSetting(changed, err));
+    api.useBackGenTableData();
+    api.getDesignStructureSetting(got);
+    EXPECT_EQ(got, stored);
 
     // More whole plots than runs is refused when the design is made.
     DoeBussinessApi big;
