@@ -12,6 +12,7 @@
 #include <QVector>
 
 #include "DoeDesignRecords.h"
+#include "DoeDesignStructure.h"
 #include "DoeEffectTest.h"
 #include "DoeLackOfFit.h"
 #include "DoeRegressionSlotSettings.h"
@@ -135,6 +136,13 @@ public:
     void getDesignEvaluationSetting(DoeDesignEvaluationSetting& s) const;
     // Refusal ("Invalid Value\n") writes the stored setting back into `s`.
     bool setDesignEvaluationSetting(DoeDesignEvaluationSetting& s, QString& err);
+    // Whole plots, whole-whole plots, blocks and variance ratio of the next design; refusal
+    // ("Invalid Value\n") writes the stored setting back into `s`.
+    void getDesignStructureSetting(DoeDesignStructureSetting& s) const;
+    bool setDesignStructureSetting(DoeDesignStructureSetting& s, QString& err);
+    // The engine's proposed counts (at most `runs`) from the latest minimum run count; -1 when
+    // there is none.
+    void getProposedWholePlots(int runs, int& wholePlots, int& wholeWholePlots) const;
     // Progress (0..1, or -1 when unknown) and cancel of a genDoeTableForCustomDesign running on
     // another thread. A cancelled search keeps the best design found so far, or leaves none.
     double designProgress() const;

@@ -10,6 +10,7 @@
 #include "DoeFileManager.h"
 #include "DoeFitModelManager.h"
 #include "DoeFunctionManager.h"
+#include "DoeRunOrder.h"
 #include "DoeTableManager.h"
 
 namespace doeBussiness {
@@ -65,6 +66,28 @@ bool DoeBussinessApi::setDesignEvaluationSetting(DoeDesignEvaluationSetting& s, 
         return false;
     }
     return m_customDesignManager->setDesignEvaluationSetting(s, err);
+}
+
+void DoeBussinessApi::getDesignStructureSetting(DoeDesignStructureSetting& s) const
+{
+    if (m_customDesignManager)
+        s = m_customDesignManager->designStructureSetting();
+}
+
+bool DoeBussinessApi::setDesignStructureSetting(DoeDesignStructureSetting& s, QString& err)
+{
+    if (!m_customDesignManager) {
+        err += kUnknown;
+        return false;
+    }
+    return m_customDesignManager->setDesignStructureSetting(s, err);
+}
+
+void DoeBussinessApi::getProposedWholePlots(int runs, int& wholePlots, int& wholeWholePlots) const
+{
+    wholePlots = wholeWholePlots = -1;
+    if (m_customDesignManager)
+        m_customDesignManager->proposedWholePlots(runs, wholePlots, wholeWholePlots);
 }
 
 double DoeBussinessApi::designProgress() const
@@ -126,7 +149,8 @@ void DoeBussinessApi::genDoeTableFromCustomDesign_AfterCheck()
         if (m_customDesignManager->getResponseDataByName(name, response, ignored))
             m_tableManager->addColumn(DoeDesignTableColumInfo(response));
     }
-    if (m_customDesignManager->afterSetting().runOrder == 1)
+    // Random order keeps whole plots and blocks together when the design has them.
+    if (m_customDesignManager->afterSetting().runOrder == 1 && !shuffleRowsKeepingPlots(*m_tableManager))
         m_tableManager->shuffleRows();
 
     if (m_fitModelManager) {

@@ -9,6 +9,7 @@
 
 #include "DoeDesignRecords.h"
 #include "DoeDesignStores.h"
+#include "DoeDesignStructure.h"
 #include "DoeModelList.h"
 #include "DoeZelParamDefinition.h"
 #include "plan_core_global.h"
@@ -100,7 +101,26 @@ public:
     const DoeDesignEvaluationSetting& designEvaluationSetting() const { return m_evaluationSetting; }
     bool setDesignEvaluationSetting(DoeDesignEvaluationSetting& s, QString& err);
 
+    // ---- whole plots, whole-whole plots and blocks ----
+    const DoeDesignStructureSetting& designStructureSetting() const { return m_structure; }
+    // "Invalid Value\n" and the stored record written back on refusal.
+    bool setDesignStructureSetting(DoeDesignStructureSetting& s, QString& err);
+    // The engine's proposal from the latest minimum run count, at most `runs`; -1 when none.
+    void proposedWholePlots(int runs, int& wholePlots, int& wholeWholePlots) const;
+
 private:
+    // Per registry factor its changes (0 Easy, 1 Hard, 2 Very Hard).
+    QVector<int> factorChanges() const;
+    // Hands the run structure to an engine that takes it; false with a message when the counts
+    // do not fit `runs` (runs < 0: not checked).
+    bool passRunStructure(doeFunc::DoeFunctionManager* engine, int runs, QString& err) const;
+    // Appends "Whole Plots", "Whole-Whole Plots" and "Block" columns for the generated rows.
+    void addStructureColumns(doeFunc::DoeFunctionManager* engine, int rows);
+
+    DoeDesignStructureSetting m_structure;
+    int m_proposedWholePlots = -1;
+    int m_proposedWholeWholePlots = -1;
+
     // Powers per registry factor of each non-intercept model term, with its Necessary flag.
     bool designTermPowers(QVector<QVector<int>>& powers, QVector<bool>& necessary, bool& hasSquare,
                           QString& err) const;
@@ -119,6 +139,7 @@ private:
         DoeDesignMakingSetting making;
         DoeDesignAfterSetting after;
         DoeParamDefinitionList paramDefinitions;
+        DoeDesignStructureSetting structure;
         std::shared_ptr<DoeTableManager> table;
     };
     std::shared_ptr<DoeTableManager> m_customTable;

@@ -149,13 +149,16 @@ bool DoeCustomDesignManager::genDoeMinNum(doeFunc::DoeFunctionManager* engine, Q
         err += QStringLiteral("fail to create doe obj\n");
         return false;
     }
-    if (!feedFactors(engine, nullptr, err) || !passDesignModel(engine, err))
+    if (!feedFactors(engine, nullptr, err) || !passDesignModel(engine, err)
+        || !passRunStructure(engine, -1, err))
         return false;
     const int n = engine->creataDoeModel(kModelKind, kDefaultSlot);
     if (n == -1) {
         err += QStringLiteral("Fail to calculate\n");
         return false;
     }
+    m_proposedWholePlots = m_proposedWholeWholePlots = -1;
+    engine->proposeWholePlots(kMaxDesignRuns, m_proposedWholePlots, m_proposedWholeWholePlots, kDefaultSlot);
     DoeDesignMakingSetting making = m_making;
     making.minimumRuns = n;
     making.userSpecifiedRuns = n;
@@ -200,7 +203,7 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
         err += QStringLiteral("The design search takes at most %1 runs\n").arg(kMaxDesignRuns);
         return false;
     }
-    if (!checkSearchMemory(engine, runs, err))
+    if (!checkSearchMemory(engine, runs, err) || !passRunStructure(engine, runs, err))
         return false;
     engine->generateDoeTable(runs, kDefaultSlot);
     const int rowsToRead = runs > 0 ? runs : 1;
@@ -241,6 +244,7 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
         }
         m_customTable->addRow(std::move(cells));
     }
+    addStructureColumns(engine, rowsToRead);
     return true;
 }
 
@@ -295,6 +299,7 @@ void DoeCustomDesignManager::backGenTableData()
     m_snapshot.making = m_making;
     m_snapshot.after = m_after;
     m_snapshot.paramDefinitions = m_paramDefinitions;
+    m_snapshot.structure = m_structure;
     m_snapshot.table.reset(m_customTable ? m_customTable->clone() : nullptr);
 }
 
@@ -306,6 +311,7 @@ void DoeCustomDesignManager::useBackGenTableData()
     m_factors = m_snapshot.factors;
     m_models = m_snapshot.models;
     m_paramDefinitions = m_snapshot.paramDefinitions;
+    m_structure = m_snapshot.structure;
     // The table copy moves back, so a second restore without a new snapshot leaves no table.
     m_customTable = std::move(m_snapshot.table);
     m_snapshot.table.reset();

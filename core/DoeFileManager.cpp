@@ -1,4 +1,5 @@
 #include "DoeFileManager.h"
+#include "DoeRunOrder.h"
 
 #include <QDir>
 #include <QFile>
@@ -299,7 +300,11 @@ bool DoeFileManager::readDoeTable(tk::CSVRecordReader& reader, DoeTableManager& 
         DoeDesignTableColumInfo column;
         column.name = header.at(c);
         column.loadedFromFile = true;
-        if (!scan.allNumbers) {
+        if (scan.allNumbers && scan.any && isPlotColumnName(column.name)) {
+            // Plot and block numbers are labels: the column stays categorical through a file.
+            column.role = EDoeFactorRole::Categorical;
+            column.values = plotLabels(rows, c);
+        } else if (!scan.allNumbers) {
             column.role = EDoeFactorRole::Categorical;
             if (scan.sharing) {
                 column.values = scan.order;

@@ -40,6 +40,9 @@ struct EngineTable {
     // Optional: without them the engine keeps its own start budget and its plain criterion.
     OrvexSetStartsFn setStarts = nullptr;
     OrvexSetAliasOptimalFn setAliasOptimal = nullptr;
+    OrvexSetRunStructureFn setRunStructure = nullptr;
+    OrvexProposeWholePlotsFn proposeWholePlots = nullptr;
+    OrvexRunStructureFn runStructure = nullptr;
 };
 
 extern EngineTable g_engine;

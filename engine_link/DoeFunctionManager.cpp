@@ -114,6 +114,9 @@ bool DoeFunctionManager::initDynamic()
     g_engine.generateMemory = resolveAs<OrvexGenerateMemoryFn>(lib, "generatememory");
     g_engine.setStarts = resolveAs<OrvexSetStartsFn>(lib, "setstarts");
     g_engine.setAliasOptimal = resolveAs<OrvexSetAliasOptimalFn>(lib, "setaliasoptimal");
+    g_engine.setRunStructure = resolveAs<OrvexSetRunStructureFn>(lib, "setrunstructure");
+    g_engine.proposeWholePlots = resolveAs<OrvexProposeWholePlotsFn>(lib, "proposewholeplots");
+    g_engine.runStructure = resolveAs<OrvexRunStructureFn>(lib, "runstructure");
     return true;
 }
 

@@ -106,6 +106,14 @@ public:
     double designSearchMemory(int runs, int slot);
     // Physical memory of this machine in bytes; -1 when unknown.
     static double physicalMemory();
+    // Whole plots and blocks (optional exports). changes: per added factor 0 Easy, 1 Hard,
+    // 2 Very Hard; counts -1 for the engine's proposal.
+    bool hasRunStructureExports() const;
+    bool setRunStructure(const QVector<int>& changes, int wholePlots, int wholeWholePlots,
+                         int blocks, double varianceRatio, int slot);
+    bool proposeWholePlots(int runs, int& wholePlots, int& wholeWholePlots, int slot);
+    // 1-based whole plot, whole-whole plot and block of a generated row, 0 where absent.
+    bool getRunStructure(int row, int& wholePlot, int& wholeWholePlot, int& block, int slot);
 
     // factors, responses and runs
     void addContinuousFactor(const QString& name, double low, double high, int slot);

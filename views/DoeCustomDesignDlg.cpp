@@ -4,6 +4,7 @@
 #include "DoeBussinessApi.h"
 #include "DoeColumnFit.h"
 #include "DoeCustomDesignDlgEvaluation.h"
+#include "DoeDesignStructureWidget.h"
 #include "DoeNumberInputDlg.h"
 #include "DoeScreenFit.h"
 #include "DoeTableDlg.h"
@@ -94,6 +95,11 @@ void DoeCustomDesignDlg::initUI()
     m_ui->treeWidget->setFocusPolicy(Qt::NoFocus);
     m_ui->spinBox_user->setMaximum(kMaxRuns);
     initDesignPage();
+    // Whole plots and blocks sit below the run count on the generation page.
+    m_structure = new DoeDesignStructureWidget(m_ui->tab_generation);
+    m_ui->verticalLayout_generation->insertWidget(
+        m_ui->verticalLayout_generation->indexOf(m_ui->widget_runs) + 1, m_structure);
+    m_structure->setBussinessApi(m_api);
     initAliasOptimalBox();
 }
 
@@ -231,6 +237,8 @@ void DoeCustomDesignDlg::setDataToUI_DesignGeneration()
     QSignalBlocker b(m_ui->spinBox_user);
     m_ui->spinBox_user->setMinimum(minimum);
     m_ui->spinBox_user->setValue(minimum);
+    if (m_structure)
+        m_structure->refresh();
 }
 
 void DoeCustomDesignDlg::setDataToUI_DesignAndEvaluation()
@@ -279,6 +287,7 @@ void DoeCustomDesignDlg::initConnection()
     connect(m_ui->radioButton_min, SIGNAL(clicked(bool)), this, SLOT(onMinChecked()));
     connect(m_ui->radioButton_user, SIGNAL(clicked(bool)), this, SLOT(onUserDefineChecked()));
     connect(m_ui->spinBox_user, SIGNAL(editingFinished()), this, SLOT(onUserDefineValueChanged()));
+    connect(m_ui->spinBox_user, SIGNAL(editingFinished()), m_structure, SLOT(refresh()));
     connect(m_ui->pushButton, SIGNAL(clicked(bool)), this, SLOT(onClickedMakeDesign()));
     connect(m_ui->comboBox_order, SIGNAL(currentIndexChanged(int)), this, SLOT(onComboBoxRunOrderChanged()));
     connect(m_ui->pushButton_make_table, SIGNAL(clicked(bool)), this, SLOT(onClickedMakeTable()));

@@ -22,6 +22,7 @@ class DoeBussinessApi;
 namespace doeUI {
 
 class DoeDesignEvaluationPanel;
+class DoeDesignStructureWidget;
 
 class PLAN_VIEWS_EXPORT DoeCustomDesignDlg : public QDialog, public BaseUI
 {
@@ -89,6 +90,7 @@ private:
     bool m_modelPageSeen = false;
     QList<QString> m_modelFactors;
     DoeDesignEvaluationPanel* m_evaluation = nullptr;
+    DoeDesignStructureWidget* m_structure = nullptr;
 };
 
 }  // namespace doeUI

@@ -90,6 +90,28 @@ ORVEX_API int     setstarts(void* h, int starts);
  * Necessary parameters alone. Without If Possible terms, or with 0 (default), the criterion of
  * setcriterion applies. Returns 0, or -1 for an unknown handle. */
 ORVEX_API int     setaliasoptimal(void* h, int on);
+/* Restricted randomisation for the next generate. changes[nfactors] (factors in the order added):
+ * 0 changes freely, 1 hard to change (constant within a whole plot), 2 very hard (constant
+ * within a whole-whole plot, a group of whole plots). wholePlots and wholeWholePlots: counts, -1
+ * for proposewholeplots' proposal; blocks: fixed block effects (1: none); varianceRatio: eta, the
+ * whole-plot (and whole-whole-plot) variance over the residual variance. generate then maximises
+ * det(X'V^-1 X) (or the I-criterion with it) with V = I + eta (Zw Zw' + Zww Zww') by coordinate
+ * exchange on the plot and run coordinates; block effect columns join X. Runs of a whole plot
+ * are contiguous, whole plots of a whole-whole plot too, blocks hold whole plots entire, and
+ * sizes differ by at most one; counts above what the runs allow are lowered to it. Ignored while
+ * nfactors differs from the factors of the model; with no hard factor and 1 block generate is
+ * unchanged. Returns 0, or -1 for an unknown handle, a null array with nfactors > 0, a change
+ * outside 0..2, a count of 0 or below -1, blocks < 1 or a negative or non-finite ratio (the
+ * previous structure is then kept). */
+ORVEX_API int     setrunstructure(void* h, const int* changes, int nfactors, int wholePlots,
+                                  int wholeWholePlots, int blocks, double varianceRatio);
+/* Proposed counts for `runs` runs: the parameters made only of hard and very hard factors (the
+ * intercept included) plus one whole plots, those made only of very hard factors plus one
+ * whole-whole plots; at most runs. Returns 0, or -1 for an unknown handle or without a model. */
+ORVEX_API int     proposewholeplots(void* h, int runs, int* wholePlots, int* wholeWholePlots);
+/* 1-based whole plot, whole-whole plot and block of a generated row (0 where that grouping is
+ * absent). Returns 0, or -1 for an unknown handle or a row without a run. Null outputs skipped. */
+ORVEX_API int     runstructure(void* h, int row, int* wholePlot, int* wholeWholePlot, int* block);
 /* One double per factor of row `row` (continuous in its units, levels as 0-based indices). The
  * array belongs to the engine and stays valid until generate, createmodel, an add or release.
  * Null for an unknown handle or a row outside 0 .. runs - 1, and for every row after a search
@@ -205,6 +227,9 @@ typedef void    (*OrvexGenerateCancelFn)(void*);
 typedef double  (*OrvexGenerateMemoryFn)(void*, int);
 typedef int     (*OrvexSetStartsFn)(void*, int);
 typedef int     (*OrvexSetAliasOptimalFn)(void*, int);
+typedef int     (*OrvexSetRunStructureFn)(void*, const int*, int, int, int, int, double);
+typedef int     (*OrvexProposeWholePlotsFn)(void*, int, int*, int*);
+typedef int     (*OrvexRunStructureFn)(void*, int, int*, int*, int*);
 
 #ifdef __cplusplus
 }

@@ -227,6 +227,53 @@ int setaliasoptimal(void* h, int on)
     return result;
 }
 
+int setrunstructure(void* h, const int* changes, int nfactors, int wholePlots,
+                    int wholeWholePlots, int blocks, double varianceRatio)
+{
+    int result = -1;
+    withEngine(h, [&](Engine& e) {
+        if (nfactors < 0 || (nfactors > 0 && !changes))
+            return;
+        orvex::RunStructure s;
+        s.changes.assign(changes, changes + nfactors);
+        s.wholePlots = wholePlots;
+        s.wholeWholePlots = wholeWholePlots;
+        s.blocks = blocks;
+        s.eta = varianceRatio;
+        result = e.setStructure(s) ? 0 : -1;
+    });
+    return result;
+}
+
+int proposewholeplots(void* h, int runs, int* wholePlots, int* wholeWholePlots)
+{
+    int result = -1;
+    withEngine(h, [&](Engine& e) {
+        int wp = 0, wwp = 0;
+        if (!e.proposeStructure(runs, wp, wwp))
+            return;
+        put(wholePlots, wp);
+        put(wholeWholePlots, wwp);
+        result = 0;
+    });
+    return result;
+}
+
+int runstructure(void* h, int row, int* wholePlot, int* wholeWholePlot, int* block)
+{
+    int result = -1;
+    withEngine(h, [&](Engine& e) {
+        if (row < 0 || row >= e.runCount() || !e.run(row))
+            return;
+        const orvex::RunLayout& L = e.runLayout();
+        put(wholePlot, L.wholePlots > 0 ? L.wp[row] + 1 : 0);
+        put(wholeWholePlot, L.wholeWholePlots > 0 ? L.wwp[row] + 1 : 0);
+        put(block, L.blocks > 0 ? L.block[row] + 1 : 0);
+        result = 0;
+    });
+    return result;
+}
+
 double* Vfactor(void* h, int row)
 {
     double* result = nullptr;

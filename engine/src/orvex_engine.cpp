@@ -54,6 +54,26 @@ bool Engine::setStarts(int starts)
     return true;
 }
 
+bool Engine::setStructure(const RunStructure& s)
+{
+    for (int c : s.changes)
+        if (c < 0 || c > 2)
+            return false;
+    if (s.wholePlots == 0 || s.wholePlots < -1 || s.wholeWholePlots == 0 || s.wholeWholePlots < -1
+        || s.blocks < 1 || !(s.eta >= 0.0) || !std::isfinite(s.eta))
+        return false;
+    structure_ = s;
+    return true;
+}
+
+bool Engine::proposeStructure(int runs, int& wholePlots, int& wholeWholePlots) const
+{
+    if (!model_.isBuilt())
+        return false;
+    proposeGroups(model_, designTerms(), structure_, runs, wholePlots, wholeWholePlots);
+    return true;
+}
+
 void Engine::resetModel()
 {
     model_.clear();
@@ -62,6 +82,7 @@ void Engine::resetModel()
     pending_ = false;
     runs_.clear();
     responses_.clear();
+    layout_ = RunLayout();
     started_ = false;
     data_ = FitData();
     stepFit_ = Fit();
@@ -98,6 +119,9 @@ void Engine::generate(int runs)
         return;
     runCount_ = runs;
     designSeed_ = seed_;
+    layout_ = RunLayout();
+    if (structuredSearch())
+        layout_ = layoutRuns(model_, designTerms(), structure_, runs);
     runs_ = centreDesign(model_, runs);
     responses_.assign(runs, kNaN);
     pending_ = true;
@@ -127,6 +151,9 @@ void Engine::resolvePending()
     try {
         if (search_)
             design = search_(options);
+        else if (structuredSearch())
+            design = searchStructured(model_, designTerms(), runCount_, designSeed_, options,
+                                      structure_, layout_);
         else
             design = designTerms_.params.empty()
                 ? searchDesign(model_, runCount_, designSeed_, options)

@@ -5,6 +5,7 @@
 #include "orvex_design.h"
 #include "orvex_fit.h"
 #include "orvex_model.h"
+#include "orvex_split_plot.h"
 
 #include <atomic>
 #include <cstdint>
@@ -30,6 +31,12 @@ public:
     // Random starts of the search (0: the adaptive budget); false for a negative count.
     bool setStarts(int starts);
     void setAliasOptimal(bool on) { aliasOptimal_ = on; }
+    // Whole plots, whole-whole plots and blocks of the next generate; false on bad input.
+    bool setStructure(const RunStructure& s);
+    // Proposed whole-plot and whole-whole-plot counts for `runs` runs; false without a model.
+    bool proposeStructure(int runs, int& wholePlots, int& wholeWholePlots) const;
+    // Group numbers of the generated runs (empty vectors for absent levels).
+    const RunLayout& runLayout() const { return layout_; }
     int createModel(int kind);
     void generate(int runs);
     // Bytes the design search for `runs` rows would need; NaN without a model.
@@ -62,6 +69,17 @@ public:
 
 private:
     void resetModel();
+    // A design with whole plots or blocks, set for the current factors.
+    bool structuredSearch() const
+    {
+        return structure_.active()
+            && (structure_.changes.empty()
+                || structure_.changes.size() == static_cast<size_t>(model_.factorCount()));
+    }
+    DesignTerms designTerms() const
+    {
+        return designTerms_.params.empty() ? kind2Terms(model_) : designTerms_;
+    }
     void resolvePending();
     std::vector<char> enteredFlags(const int* entered) const;
 
@@ -71,6 +89,8 @@ private:
     int criterion_ = 0;
     int starts_ = 0;
     bool aliasOptimal_ = false;
+    RunStructure structure_;
+    RunLayout layout_;
     DesignTerms designTerms_;           // expanded at createModel; empty: the kind-2 parameters
     std::atomic<double> progress_{0.0};
     std::atomic<bool> cancel_{false};
