@@ -37,6 +37,7 @@ struct EngineTable {
     OrvexGenerateProgressFn generateProgress = nullptr;
     OrvexGenerateCancelFn generateCancel = nullptr;
     OrvexGenerateMemoryFn generateMemory = nullptr;
+    OrvexFixRunFn fixRun = nullptr;
 };
 
 extern EngineTable g_engine;

@@ -112,6 +112,7 @@ bool DoeFunctionManager::initDynamic()
     g_engine.generateProgress = resolveAs<OrvexGenerateProgressFn>(lib, "generateprogress");
     g_engine.generateCancel = resolveAs<OrvexGenerateCancelFn>(lib, "generatecancel");
     g_engine.generateMemory = resolveAs<OrvexGenerateMemoryFn>(lib, "generatememory");
+    g_engine.fixRun = resolveAs<OrvexFixRunFn>(lib, "fixrun");
     return true;
 }
 

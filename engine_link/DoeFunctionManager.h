@@ -102,6 +102,11 @@ public:
     double designSearchMemory(int runs, int slot);
     // Physical memory of this machine in bytes; -1 when unknown.
     static double physicalMemory();
+    // Whether the engine can keep runs fixed while it searches the others (augmenting a design).
+    bool canFixDesignRuns() const;
+    // Keeps row's cells as last set (all when `factors` is empty, else those flagged true, one
+    // flag per added factor); the next read searches only the rest. False when the engine cannot.
+    bool fixDesignRun(int row, const QVector<bool>& factors, int slot);
 
     // factors, responses and runs
     void addContinuousFactor(const QString& name, double low, double high, int slot);

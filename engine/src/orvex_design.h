@@ -33,6 +33,8 @@ DesignTerms expandTerms(const Model& model, const std::vector<int>& powers,
 // trace((X'X + prior)^-1 M). The prior is zero but for If Possible parameters (and a tiny ridge).
 enum class Criterion { D, I };
 
+struct FixedCells;
+
 struct DesignSearchOptions {
     int starts = 0;          // random starts; 0 runs starts until a fixed operation budget is spent
     int maxPasses = 100;     // coordinate passes per start and phase
@@ -42,6 +44,7 @@ struct DesignSearchOptions {
     std::atomic<double>* progress = nullptr;  // written with the fraction of the work done
     std::atomic<bool>* cancel = nullptr;      // polled; true stops the search
     double tau = 1.0;                         // prior SD of the scaled If Possible coefficients
+    const FixedCells* fixed = nullptr;        // cells the search keeps (augmenting a design)
 };
 
 // n runs, n * factorCount doubles in run units (continuous in their own units, levels as
