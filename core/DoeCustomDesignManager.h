@@ -88,6 +88,20 @@ public:
     const DoeDesignEvaluationSetting& designEvaluationSetting() const { return m_evaluationSetting; }
     bool setDesignEvaluationSetting(DoeDesignEvaluationSetting& s, QString& err);
 
+    // ---- augmenting a design table (DoeCustomDesignManager_augment.cpp) ----
+    // Factors and responses from the table's columns (continuous ranges from the values in the
+    // runs, levels as the column holds them); main effects as the model.
+    bool loadFactorsFromTable(const DoeTableManager& table, QString& err);
+    // Runs to add so that the model's Necessary terms (and the block) become estimable; -1 on error.
+    int augmentMinimumRuns(const DoeTableManager& table, bool addBlock, QString& err) const;
+    // The table's runs kept first and fixed, addRuns more searched by the engine for the model;
+    // `out` receives the whole table, and the custom-design table its factor columns.
+    bool augmentTable(doeFunc::DoeFunctionManager* engine, const DoeTableManager& table, int addRuns,
+                      bool addBlock, DoeTableManager& out, QString& err);
+    // The table followed by its mirror image in every factor (empty name) or in one factor.
+    bool foldOverTable(const DoeTableManager& table, const QString& factor, bool addBlock,
+                       DoeTableManager& out, QString& err);
+
 private:
     // Powers per registry factor of each non-intercept model term, with its Necessary flag.
     bool designTermPowers(QVector<QVector<int>>& powers, QVector<bool>& necessary, bool& hasSquare,

@@ -25,8 +25,8 @@ bool DoeFunctionManager::fixDesignRun(int row, const QVector<bool>& factors, int
         flags.push_back(f ? 1 : 0);
     if (g_engine.fixRun(model->handle, row, factors.isEmpty() ? nullptr : flags.data()) != 0)
         return false;
-    model->searchPending = true;  // the next read runs the search: progress and cancel reach it
+    model->searchPending = true; // the next read runs the search: progress and cancel reach it
     return true;
 }
 
-}  // namespace doeFunc
+} // namespace doeFunc

@@ -32,8 +32,8 @@ bool fixableValue(const Factor& factor, double v)
     return v == std::floor(v) && levelIndex(v, factor.levelCount()) >= 0;
 }
 
-FixedCells codeFixedCells(const Model& model, const std::vector<double>& runs,
-                          const std::vector<char>& mask, int n)
+FixedCells codeFixedCells(
+    const Model& model, const std::vector<double>& runs, const std::vector<char>& mask, int n)
 {
     FixedCells fc;
     fc.n = n;
@@ -74,4 +74,4 @@ bool Engine::fixRun(int row, const int* factors)
     return true;
 }
 
-}  // namespace orvex
+} // namespace orvex

@@ -11,9 +11,9 @@ namespace orvex {
 
 struct FixedCells {
     int n = 0, F = 0;
-    std::vector<char> mask;      // n x F, row-major; non-zero: the cell keeps its value
-    std::vector<double> coords;  // n x F search coordinates of the fixed cells (others unused)
-    std::vector<char> wholeRow;  // per run: every cell fixed
+    std::vector<char> mask; // n x F, row-major; non-zero: the cell keeps its value
+    std::vector<double> coords; // n x F search coordinates of the fixed cells (others unused)
+    std::vector<char> wholeRow; // per run: every cell fixed
 
     bool cell(int i, int f) const { return mask[static_cast<size_t>(i) * F + f] != 0; }
     bool row(int i) const { return wholeRow[i] != 0; }
@@ -27,9 +27,9 @@ struct FixedCells {
 bool fixableValue(const Factor& factor, double v);
 
 // Search coordinates of the fixed cells of runs (n x F run units); mask as in FixedCells.
-FixedCells codeFixedCells(const Model& model, const std::vector<double>& runs,
-                          const std::vector<char>& mask, int n);
+FixedCells codeFixedCells(
+    const Model& model, const std::vector<double>& runs, const std::vector<char>& mask, int n);
 
-}  // namespace orvex
+} // namespace orvex
 
 #endif

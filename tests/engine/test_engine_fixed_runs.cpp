@@ -16,8 +16,8 @@ namespace {
 using LMatrix = Eigen::Matrix<long double, Eigen::Dynamic, Eigen::Dynamic>;
 
 // The 2^(3-1) main-effects fraction, X3 = X1*X2.
-const std::vector<std::vector<double>> kFraction = {
-    {-1, -1, 1}, {1, -1, -1}, {-1, 1, -1}, {1, 1, 1}};
+const std::vector<std::vector<double>> kFraction
+    = { { -1, -1, 1 }, { 1, -1, -1 }, { -1, 1, -1 }, { 1, 1, 1 } };
 
 // D-efficiency 100 det(X'X)^(1/p) / n of the full quadratic in three factors, in long double.
 long double quadraticDEfficiency(const std::vector<std::vector<double>>& runs)
@@ -25,7 +25,7 @@ long double quadraticDEfficiency(const std::vector<std::vector<double>>& runs)
     LMatrix X(static_cast<long>(runs.size()), 10);
     for (size_t i = 0; i < runs.size(); ++i) {
         const long double a = runs[i][0], b = runs[i][1], c = runs[i][2];
-        const long double r[10] = {1, a, b, c, a * b, a * c, b * c, a * a, b * b, c * c};
+        const long double r[10] = { 1, a, b, c, a * b, a * c, b * c, a * a, b * b, c * c };
         for (int j = 0; j < 10; ++j)
             X(static_cast<long>(i), j) = r[j];
     }
@@ -39,8 +39,8 @@ long double quadraticDEfficiency(const std::vector<std::vector<double>>& runs)
 
 // Generates n runs on h, sets the first rows and fixes them (mask: null for whole rows), then
 // reads every run back.
-std::vector<std::vector<double>> augment(void* h, int n, const std::vector<std::vector<double>>& fixed,
-                                         const int* mask = nullptr)
+std::vector<std::vector<double>> augment(
+    void* h, int n, const std::vector<std::vector<double>>& fixed, const int* mask = nullptr)
 {
     generate(h, n);
     for (size_t r = 0; r < fixed.size(); ++r) {
@@ -57,32 +57,32 @@ std::vector<std::vector<double>> augment(void* h, int n, const std::vector<std::
     return runs;
 }
 
-}  // namespace
+} // namespace
 
 // The kept runs come back unchanged and first; the added ones are searched for the criterion.
 // Reference: bench/augment_reference.py (300 starts of whole-run exchange over the 3^3 grid
 // with the four runs fixed), D-efficiency of the best 14-run design.
 TEST(EngineFixedRuns, KeptRunsStayAndTheOthersAreSearched)
 {
-    constexpr double kReferenceD = 46.304474191222;  // det(X'X) = 131072000
+    constexpr double kReferenceD = 46.304474191222; // det(X'X) = 131072000
     struct Case {
         const char* name;
         int criterion;
-        bool ifPossibleInteractions;  // main effects Necessary, 2FI If Possible, via setmodelterms
+        bool ifPossibleInteractions; // main effects Necessary, 2FI If Possible, via setmodelterms
         int added;
     } cases[] = {
-        {"D, full quadratic", 0, false, 10},
-        {"I, full quadratic", 1, false, 10},
-        {"Bayesian D, 2FI If Possible", 0, true, 4},
+        { "D, full quadratic", 0, false, 10 },
+        { "I, full quadratic", 1, false, 10 },
+        { "Bayesian D, 2FI If Possible", 0, true, 4 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Handle h;
-        for (const char* name : {"X1", "X2", "X3"})
+        for (const char* name : { "X1", "X2", "X3" })
             add1(h, name, -1, 1);
         if (c.ifPossibleInteractions) {
-            const int powers[] = {1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1};
-            const int necessary[] = {1, 1, 1, 0, 0, 0};
+            const int powers[] = { 1, 0, 0, 0, 1, 0, 0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1, 1 };
+            const int necessary[] = { 1, 1, 1, 0, 0, 0 };
             ASSERT_EQ(setmodelterms(h, 6, powers, necessary), 0);
         }
         ASSERT_EQ(setcriterion(h, c.criterion), 0);
@@ -115,15 +115,15 @@ TEST(EngineFixedRuns, KeptCellsOfFreeRuns)
     Handle h;
     add1(h, "X1", -1, 1);
     add1(h, "X2", -1, 1);
-    addCategorical(h, "Block", {"1", "2"});
+    addCategorical(h, "Block", { "1", "2" });
     seed(h, 3);
     ASSERT_GT(createmodel(h, 2), 0);
-    const std::vector<std::vector<double>> old = {{-1, -1, 0}, {1, 1, 0}, {-1, 1, 0}};
+    const std::vector<std::vector<double>> old = { { -1, -1, 0 }, { 1, 1, 0 }, { -1, 1, 0 } };
     generate(h, 9);
     for (int r = 0; r < 9; ++r) {
-        const std::vector<double> row = r < 3 ? old[r] : std::vector<double>{0, 0, 1};
+        const std::vector<double> row = r < 3 ? old[r] : std::vector<double> { 0, 0, 1 };
         Vfactorset(h, row.data(), r);
-        const int blockOnly[] = {0, 0, 1};
+        const int blockOnly[] = { 0, 0, 1 };
         ASSERT_EQ(fixrun(h, r, r < 3 ? nullptr : blockOnly), 0);
     }
     int moved = 0;
@@ -146,7 +146,7 @@ TEST(EngineFixedRuns, RefusalsAndAllRowsFixed)
 {
     Handle h;
     add1(h, "X1", 0, 10);
-    addCategorical(h, "C", {"a", "b", "c"});
+    addCategorical(h, "C", { "a", "b", "c" });
     ASSERT_GT(createmodel(h, 2), 0);
     generate(h, 6);
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -156,12 +156,12 @@ TEST(EngineFixedRuns, RefusalsAndAllRowsFixed)
         std::vector<double> values;
         int expected;
     } cases[] = {
-        {"row below 0", -1, {1, 0}, -1},
-        {"row past the runs", 6, {1, 0}, -1},
-        {"level index not whole", 0, {1, 1.5}, -1},
-        {"level index past the levels", 0, {1, 3}, -1},
-        {"not finite", 0, {nan, 1}, -1},
-        {"outside the range is kept", 1, {12, 2}, 0},
+        { "row below 0", -1, { 1, 0 }, -1 },
+        { "row past the runs", 6, { 1, 0 }, -1 },
+        { "level index not whole", 0, { 1, 1.5 }, -1 },
+        { "level index past the levels", 0, { 1, 3 }, -1 },
+        { "not finite", 0, { nan, 1 }, -1 },
+        { "outside the range is kept", 1, { 12, 2 }, 0 },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -170,7 +170,8 @@ TEST(EngineFixedRuns, RefusalsAndAllRowsFixed)
         EXPECT_EQ(fixrun(h, c.row, nullptr), c.expected);
     }
     EXPECT_EQ(fixrun(nullptr, 0, nullptr), -1);
-    const std::vector<std::vector<double>> all = {{0, 0}, {10, 1}, {5, 2}, {0, 2}, {10, 0}, {2.5, 1}};
+    const std::vector<std::vector<double>> all
+        = { { 0, 0 }, { 10, 1 }, { 5, 2 }, { 0, 2 }, { 10, 0 }, { 2.5, 1 } };
     for (int r = 0; r < 6; ++r) {
         Vfactorset(h, all[r].data(), r);
         ASSERT_EQ(fixrun(h, r, nullptr), 0);
@@ -180,6 +181,6 @@ TEST(EngineFixedRuns, RefusalsAndAllRowsFixed)
         ASSERT_NE(v, nullptr);
         EXPECT_EQ(std::vector<double>(v, v + 2), all[r]);
     }
-    generate(h, 6);  // a new design drops the marks: the search places every run again
+    generate(h, 6); // a new design drops the marks: the search places every run again
     EXPECT_NE(Vfactor(h, 0), nullptr);
 }
