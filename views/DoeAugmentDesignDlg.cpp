@@ -1,5 +1,6 @@
 #include "DoeAugmentDesignDlg.h"
 
+#include "DoeBusyRun.h"
 #include "DoeBussinessApi.h"
 #include "DoeCustomDesignDlgEvaluation.h"
 #include "DoeModelEditWidget.h"
@@ -354,9 +355,21 @@ void DoeAugmentDesignDlg::onClickedAugment()
     int rowsBefore = 0, cols = 0;
     m_api->getTableSize(rowsBefore, cols);
     QString err;
-    const bool ok = m_foldOver->isChecked()
-        ? m_api->foldOverDesign(m_foldFactor->currentData().toString(), m_block->isChecked(), err)
-        : m_api->augmentDesign(m_addRuns->value(), m_block->isChecked(), err);
+    bool ok = false;
+    bool cancelled = false;
+    if (m_foldOver->isChecked()) {
+        ok = m_api->foldOverDesign(m_foldFactor->currentData().toString(), m_block->isChecked(), err);
+    } else {
+        // The search for the new runs may take a while: off the GUI thread, with progress and Cancel.
+        const int runs = m_addRuns->value();
+        const bool block = m_block->isChecked();
+        std::function<void()> cancel;
+        if (m_api->canCancelDesign())
+            cancel = [this]() { m_api->cancelDesign(); };
+        cancelled = runWithProgressDialog(
+            this, tr("Searching the new runs..."), [&]() { ok = m_api->augmentDesign(runs, block, err); },
+            [this]() { return m_api->designProgress(); }, cancel);
+    }
     if (!ok) {
         showWarningBox(this, err);
         return;
@@ -376,6 +389,8 @@ void DoeAugmentDesignDlg::onClickedAugment()
     m_tabs->setTabEnabled(1, true);
     m_evaluation->setBussinessApi(m_api);
     m_evaluation->refresh();
+    if (cancelled)
+        m_evaluation->setNotice(tr("Search cancelled: these are the best new runs found before it stopped."));
     m_tabs->setCurrentIndex(1);
 }
 
