@@ -84,7 +84,8 @@ void DoeAugmentDesignDlg::initUI()
     auto* factorsLayout = new QVBoxLayout(factorsBox);
     auto* hint = new QLabel(
         tr("Uncheck a factor to leave it out of the new runs; a continuous range may be "
-           "widened by editing Low or High (the runs already made must stay inside)."),
+           "widened by editing Low or High (the runs already made must stay inside). A table read "
+           "from a file lists its response columns here too: uncheck them to keep their values."),
         factorsBox);
     hint->setWordWrap(true);
     m_factors = new QTableWidget(0, 4, factorsBox);
