@@ -281,6 +281,26 @@ public:
     bool getEffectTests(QVector<DoeEffectTest>& out, int modelIndex, QString& err) const;
     // ---- end of standard least squares ----
 
+    // ---- augmenting the design table with runs ----
+    // Loads the design table's factor and response columns into the custom-design factors and
+    // responses, with main effects as the model (the model page then edits it).
+    bool prepareAugmentDesign(QString& err);
+    // Runs to add at least, for the custom-design model with the table's runs; -1 on error.
+    int augmentMinimumRuns(bool addBlock, QString& err);
+    // Keeps the table's runs first (responses kept) and adds addRuns runs searched for the model;
+    // addBlock adds a "Block" factor (old runs 1, new runs 2) with a fixed effect in the model.
+    bool augmentDesign(int addRuns, bool addBlock, QString& err);
+    // Appends the mirror image of every run of a two-level design (empty factor), or of one
+    // factor's column.
+    bool foldOverDesign(const QString& factor, QString& err);
+    bool foldOverDesign(const QString& factor, bool addBlock, QString& err);
+
+private:
+    void _replaceTableAfterAugment(DoeTableManager& result);
+
+public:
+    // ---- end of augmenting the design table ----
+
 private:
     void _genModel_RSM_ByGivenList(const QStringList& names);
 

@@ -108,6 +108,20 @@ public:
     // The engine's proposal from the latest minimum run count, at most `runs`; -1 when none.
     void proposedWholePlots(int runs, int& wholePlots, int& wholeWholePlots) const;
 
+    // ---- augmenting a design table (DoeCustomDesignManager_augment.cpp) ----
+    // Factors and responses from the table's columns (continuous ranges from the values in the
+    // runs, levels as the column holds them); main effects as the model.
+    bool loadFactorsFromTable(const DoeTableManager& table, QString& err);
+    // Runs to add so that the model's Necessary terms (and the block) become estimable; -1 on error.
+    int augmentMinimumRuns(const DoeTableManager& table, bool addBlock, QString& err) const;
+    // The table's runs kept first and fixed, addRuns more searched by the engine for the model;
+    // `out` receives the whole table, and the custom-design table its factor columns.
+    bool augmentTable(doeFunc::DoeFunctionManager* engine, const DoeTableManager& table, int addRuns,
+                      bool addBlock, DoeTableManager& out, QString& err);
+    // The table followed by its mirror image in every factor (empty name) or in one factor.
+    bool foldOverTable(const DoeTableManager& table, const QString& factor, bool addBlock,
+                       DoeTableManager& out, QString& err);
+
 private:
     // Per registry factor its changes (0 Easy, 1 Hard, 2 Very Hard).
     QVector<int> factorChanges() const;

@@ -43,6 +43,7 @@ struct EngineTable {
     OrvexSetRunStructureFn setRunStructure = nullptr;
     OrvexProposeWholePlotsFn proposeWholePlots = nullptr;
     OrvexRunStructureFn runStructure = nullptr;
+    OrvexFixRunFn fixRun = nullptr;
 };
 
 extern EngineTable g_engine;

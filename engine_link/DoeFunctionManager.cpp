@@ -117,6 +117,7 @@ bool DoeFunctionManager::initDynamic()
     g_engine.setRunStructure = resolveAs<OrvexSetRunStructureFn>(lib, "setrunstructure");
     g_engine.proposeWholePlots = resolveAs<OrvexProposeWholePlotsFn>(lib, "proposewholeplots");
     g_engine.runStructure = resolveAs<OrvexRunStructureFn>(lib, "runstructure");
+    g_engine.fixRun = resolveAs<OrvexFixRunFn>(lib, "fixrun");
     return true;
 }
 

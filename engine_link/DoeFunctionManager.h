@@ -114,6 +114,11 @@ public:
     bool proposeWholePlots(int runs, int& wholePlots, int& wholeWholePlots, int slot);
     // 1-based whole plot, whole-whole plot and block of a generated row, 0 where absent.
     bool getRunStructure(int row, int& wholePlot, int& wholeWholePlot, int& block, int slot);
+    // Whether the engine can keep runs fixed while it searches the others (augmenting a design).
+    bool canFixDesignRuns() const;
+    // Keeps row's cells as last set (all when `factors` is empty, else those flagged true, one
+    // flag per added factor); the next read searches only the rest. False when the engine cannot.
+    bool fixDesignRun(int row, const QVector<bool>& factors, int slot);
 
     // factors, responses and runs
     void addContinuousFactor(const QString& name, double low, double high, int slot);

@@ -1,6 +1,7 @@
 #include "DoeMainWindow.h"
 
 #include <QAction>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMenu>
@@ -54,6 +55,9 @@ void DoeMainWindow::initActions()
     m_customDesignAction = new QAction(QStringLiteral("Custom Design"), this);
     connectAction(m_customDesignAction, this, SLOT(slotCustomDesign()));
 
+    m_augmentDesignAction = new QAction(QStringLiteral("Augment Design..."), this);
+    connectAction(m_augmentDesignAction, this, SLOT(slotAugmentDesign()));
+
     m_fitModelAction = new QAction(QStringLiteral("Fit Model"), this);
     connectAction(m_fitModelAction, this, SLOT(slotFitModel()));
 
@@ -71,6 +75,7 @@ void DoeMainWindow::initMenuBar()
     QMenuBar* bar = menuBar();
     m_doeMenu = new QMenu(QStringLiteral("DOE"), bar);
     m_doeMenu->addAction(m_customDesignAction);
+    m_doeMenu->addAction(m_augmentDesignAction);
     m_analyzeMenu = new QMenu(QStringLiteral("Analyze"), bar);
     m_analyzeMenu->addAction(m_fitModelAction);
     bar->addMenu(m_doeMenu);
@@ -152,6 +157,31 @@ void DoeMainWindow::slotFitModel()
     DoeTableDlg dlg(m_bussinessApi, this);
     dlg.slotTableLoadPublic();
     dlg.exec();
+}
+
+void DoeMainWindow::slotAugmentDesign()
+{
+    if (!m_bussinessApi)
+        return;
+    int rows = 0, cols = 0;
+    m_bussinessApi->getTableSize(rows, cols);
+    if (rows == 0) {
+        // No table made in this session: the design already run comes from its file.
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open File"), QString(),
+                                                          QStringLiteral("CSV (*.csv);;All files (*)"));
+        if (path.isEmpty())
+            return;
+        m_bussinessApi->clearTableAndRegressionData();
+        QString message;
+        if (!m_bussinessApi->loadDoeTableByPath(path, message)) {
+            QMessageBox::warning(this, QStringLiteral("warning"), message);
+            return;
+        }
+    }
+    DoeTableDlg dlg(m_bussinessApi, this);
+    dlg.initDoeTableData();
+    if (dlg.augmentDesignPublic())
+        dlg.exec();
 }
 
 void DoeMainWindow::openTableFile(const QString& path)

@@ -35,6 +35,8 @@ private:
 private slots:
     void slotCustomDesign();
     void slotFitModel();
+    // Adds runs to the design table (chosen from a file when there is none) and shows the result.
+    void slotAugmentDesign();
     void slotHelpReleaseNote();
     void slotHelpAbout();
 
@@ -44,6 +46,7 @@ private:
     QMenu* m_helpMenu = nullptr;
     QAction* m_customDesignAction = nullptr;
     QAction* m_fitModelAction = nullptr;
+    QAction* m_augmentDesignAction = nullptr;
     QAction* m_releaseNotesAction = nullptr;
     QAction* m_aboutAction = nullptr;
     DoeMainWindow** m_hostPointer = nullptr;

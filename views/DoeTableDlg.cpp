@@ -1,6 +1,8 @@
 #include "DoeTableDlg.h"
 
+
 #include "Custom_QFileDialog.h"
+#include "DoeAugmentDesignDlg.h"
 #include "DoeBussinessApi.h"
 #include "DoeColumnFit.h"
 #include "DoeNormalModelDlg.h"
@@ -14,6 +16,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -21,6 +24,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QUndoCommand>
 #include <QUndoStack>
@@ -139,6 +143,14 @@ void DoeTableDlg::initUI()
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
     m_ui->tableWidget->viewport()->installEventFilter(this);
     m_ui->tableWidget->installEventFilter(this);
+    m_augmentButton = new QPushButton(tr("Augment Design..."), this);
+    m_augmentButton->setObjectName(QStringLiteral("pushButton_augment_design"));
+    m_augmentButton->setAutoDefault(false);
+    auto* augmentRow = new QHBoxLayout;
+    augmentRow->addStretch(1);
+    augmentRow->addWidget(m_augmentButton);
+    if (auto* box = qobject_cast<QBoxLayout*>(layout()))
+        box->addLayout(augmentRow);
     // Undo and redo of cell edits and pastes, for the life of the dialog's current table.
     m_undoStack = new QUndoStack(this);
     QAction* undo = m_undoStack->createUndoAction(this);
@@ -184,7 +196,31 @@ void DoeTableDlg::initConnection()
     if (m_paramDefAction)
         connect(m_paramDefAction, SIGNAL(triggered()), this, SLOT(slotZelLoadDef()));
     connect(m_consoleAction, SIGNAL(triggered()), this, SLOT(slotUIZel()));
+    connect(m_augmentButton, SIGNAL(clicked()), this, SLOT(slotAugmentDesign()));
     connect(m_ui->tableWidget, SIGNAL(cellChanged(int, int)), this, SLOT(onTableDataChanged(int, int)));
+}
+
+void DoeTableDlg::slotAugmentDesign()
+{
+    augmentDesignPublic();
+}
+
+bool DoeTableDlg::augmentDesignPublic()
+{
+    if (!m_api)
+        return false;
+    DoeAugmentDesignDlg dlg(m_api, this);
+    if (!dlg.isReady())
+        return false;
+    dlg.exec();
+    if (!dlg.isAugmented())
+        return false;
+    // The fit windows show the table as it was; the augmentation discarded that fit.
+    closeAllDlg();
+    setDataToUI();
+    m_undoStack->clear();
+    m_changedOutsideUndo = true;  // new runs that are not saved yet
+    return true;
 }
 
 void DoeTableDlg::onTableDataChanged(int row, int column)

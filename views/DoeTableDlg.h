@@ -11,6 +11,7 @@
 
 class QAction;
 class QMenuBar;
+class QPushButton;
 class QUndoStack;
 class ZelConsole;
 
@@ -37,6 +38,8 @@ public:
     void initDoeTableData();
     void slotTableLoadPublic();
     void slotFitModelPublic();
+    // Runs the Augment Design dialog on this table; true when runs were added.
+    bool augmentDesignPublic();
     // Loads the design table file `path` as File > Load does once a file is chosen.
     void loadTableFile(const QString& path);
 
@@ -87,6 +90,8 @@ private slots:
     void slotMoveRow();
     void onStepwiseDlgDestroyed();
     void onReportDlgDestroyed();
+    // Adds runs to this table in the Augment Design dialog and shows the result.
+    void slotAugmentDesign();
 
 private:
     Ui::doe_table_dlg* m_ui = nullptr;
@@ -98,6 +103,7 @@ private:
     QAction* m_simResultAction = nullptr;
     QAction* m_batchSimAction = nullptr;
     QAction* m_consoleAction = nullptr;
+    QPushButton* m_augmentButton = nullptr;
     DoeRegressionResultDlg* m_reportDlg = nullptr;
     DoeStepwiseModelDlg* m_stepwiseDlg = nullptr;
     ZelConsole* m_console = nullptr;

@@ -122,6 +122,15 @@ ORVEX_API double* Vfactor(void* h, int row);
  * Non-finite values and level indices outside the levels are stored; such rows are left out of
  * the fit. */
 ORVEX_API void    Vfactorset(void* h, const double* values, int row);
+/* Optional export (augmenting a design). Keeps the cells of row `row` as they stand now (set by
+ * Vfactorset): every cell when factors is null, else those whose factors[f] (one int per factor)
+ * is non-zero. The next Vfactor or stepstart then searches again, for the criterion and terms of
+ * setcriterion and setmodelterms, changing only the cells not kept (rows never set start from
+ * the search's own points); when every cell of every row is kept there is no search. A kept
+ * continuous value may lie outside [low, high]. generate, createmodel and an add drop the marks.
+ * Returns 0, or -1 for an unknown handle, a row outside 0 .. runs - 1, or a kept value that is not
+ * finite or, for a level factor, not a level index (the row's marks are then left as they were). */
+ORVEX_API int     fixrun(void* h, int row, const int* factors);
 /* Sets the response of a row from *value. Nothing for a null pointer or a row out of range; a
  * row whose response is missing or not finite is left out of the fit. */
 ORVEX_API void    Vreponse(void* h, const double* value, int row);
@@ -230,6 +239,7 @@ typedef int     (*OrvexSetAliasOptimalFn)(void*, int);
 typedef int     (*OrvexSetRunStructureFn)(void*, const int*, int, int, int, int, double);
 typedef int     (*OrvexProposeWholePlotsFn)(void*, int, int*, int*);
 typedef int     (*OrvexRunStructureFn)(void*, int, int*, int*, int*);
+typedef int     (*OrvexFixRunFn)(void*, int, const int*);
 
 #ifdef __cplusplus
 }

@@ -286,6 +286,13 @@ void Vfactorset(void* h, const double* values, int row)
     withEngine(h, [&](Engine& e) { e.setRun(values, row); });
 }
 
+int fixrun(void* h, int row, const int* factors)
+{
+    int result = -1;
+    withEngine(h, [&](Engine& e) { result = e.fixRun(row, factors) ? 0 : -1; });
+    return result;
+}
+
 void Vreponse(void* h, const double* value, int row)
 {
     withEngine(h, [&](Engine& e) {

@@ -34,6 +34,8 @@ DesignTerms expandTerms(const Model& model, const std::vector<int>& powers,
 // trace((X'X + prior)^-1 M). The prior is zero but for If Possible parameters (and a tiny ridge).
 enum class Criterion { D, I };
 
+struct FixedCells;
+
 struct DesignSearchOptions {
     int starts = 0;          // random starts; 0 runs starts until a fixed operation budget is spent
     int maxPasses = 100;     // coordinate passes per start and phase
@@ -47,6 +49,7 @@ struct DesignSearchOptions {
     // them, keeping the Necessary D-efficiency at 80 % of the D-optimal one or more.
     bool aliasOptimal = false;
     bool structuredStarts = true;  // orthogonal-array starts beside the random ones
+    const FixedCells* fixed = nullptr;        // cells the search keeps (augmenting a design)
 };
 
 // n runs, n * factorCount doubles in run units (continuous in their own units, levels as

@@ -1,5 +1,6 @@
 #include "orvex_design_search.h"
 
+#include "orvex_fixed_runs.h"
 #include "orvex_rng.h"
 
 #include <Eigen/Cholesky>
@@ -186,6 +187,8 @@ double Search::polish(const Grid& grid, int maxPasses)
 
 void Search::setRows()
 {
+    if (s_.fixedCells)
+        s_.fixedCells->impose(coords_.data());
     for (int i = 0; i < n_; ++i) {
         s_.columns(&coords_[static_cast<size_t>(i) * F_], cols_.data());
         s_.row(cols_.data(), X_.row(i).data());
@@ -320,13 +323,15 @@ bool Search::better(double candidate, double current) const
 
 void Search::improveRun(int i, bool grid)
 {
-    if (!removeRun(i))
+    const FixedCells* fixed = s_.fixedCells;
+    if ((fixed && fixed->row(i)) || !removeRun(i))
         return;
     double* coord = &coords_[static_cast<size_t>(i) * F_];
     s_.columns(coord, cols_.data());
     bool changed = false;
     for (int f = 0; f < F_; ++f)
-        changed = improveCoordinate(coord, f, grid) || changed;
+        if (!fixed || !fixed->cell(i, f))
+            changed = improveCoordinate(coord, f, grid) || changed;
     if (changed)
         restoreRun(i);
 }
@@ -593,10 +598,11 @@ bool Search::exchangePass(const Grid& grid)
             qW.segment(k0, rows) = ((Ck * W_).array() * Ck.array()).rowwise().sum();
     }
     Eigen::VectorXd Ca(N), Cb(N), Cz(N), Cy(N);
+    const FixedCells* fixed = s_.fixedCells;
     for (int i = 0; i < n_; ++i) {
         if (stopNow())
             return false;
-        if (!removeRun(i))
+        if ((fixed && fixed->row(i)) || !removeRun(i))
             continue;
         Ca.noalias() = C * a_;
         if (I())
@@ -609,7 +615,7 @@ bool Search::exchangePass(const Grid& grid)
             const double v = I()
                 ? (qW[k] + 2.0 * c_ * Ca[k] * Cb[k] + c_ * c_ * fb_ * Ca[k] * Ca[k]) / (1.0 + sv)
                 : sv;
-            if (v > best) {
+            if (v > best && (!fixed || fixed->admits(i, &grid.coords[static_cast<size_t>(k) * F_]))) {
                 best = v;
                 bestK = k;
             }

@@ -39,7 +39,7 @@ double factorMoment(const Space& s, int f, int colA, int powA, int colB, int pow
 
 Space::Space(const Model& model, const DesignTerms& t, const DesignSearchOptions& options)
     : m(model), terms(&t), F(model.factorCount()), P(static_cast<int>(t.params.size())),
-      criterion(options.criterion)
+      criterion(options.criterion), fixedCells(options.fixed)
 {
     levelCols.resize(F);
     for (int f = 0; f < F; ++f) {

@@ -74,6 +74,7 @@ struct Space {
     std::vector<std::vector<double>> levelCols;    // per level factor: L x columns, row-major
     Eigen::VectorXd prior;                         // diagonal added to X'X
     Eigen::MatrixXd moments;                       // region moments (I-optimality only)
+    const FixedCells* fixedCells = nullptr;        // cells every start keeps; null: none
 
 private:
     // If Possible parameters get the precision (s / tau)^2 of a Bayesian prior, s half the

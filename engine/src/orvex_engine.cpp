@@ -1,6 +1,7 @@
 #include "orvex_engine.h"
 
 #include "orvex_design.h"
+#include "orvex_fixed_runs.h"
 #include "orvex_optimise.h"
 #include "orvex_stats.h"
 
@@ -81,6 +82,7 @@ void Engine::resetModel()
     runCount_ = 0;
     pending_ = false;
     runs_.clear();
+    fixedMask_.clear();
     responses_.clear();
     layout_ = RunLayout();
     started_ = false;
@@ -111,6 +113,7 @@ void Engine::generate(int runs)
     runCount_ = 0;
     pending_ = false;
     runs_.clear();
+    fixedMask_.clear();
     responses_.clear();
     cancel_.store(false);
     progress_.store(0.0);
@@ -148,6 +151,12 @@ void Engine::resolvePending()
     options.progress = &progress_;
     options.cancel = &cancel_;
     std::vector<double> design;
+    FixedCells fixed;
+    const bool anyFixed = std::find(fixedMask_.begin(), fixedMask_.end(), 1) != fixedMask_.end();
+    if (anyFixed) {
+        fixed = codeFixedCells(model_, runs_, fixedMask_, runCount_);
+        options.fixed = &fixed;
+    }
     try {
         if (search_)
             design = search_(options);
@@ -163,6 +172,10 @@ void Engine::resolvePending()
     }
     progress_.store(1.0);
     if (design.size() == runs_.size()) {
+        // Fixed cells keep the caller's values exactly, not a round trip through the coding.
+        for (size_t k = 0; anyFixed && k < fixedMask_.size(); ++k)
+            if (fixedMask_[k])
+                design[k] = runs_[k];
         runs_.swap(design);
     } else {
         // Stopped before a single start finished, or failed: no design until the next generate.

@@ -49,6 +49,9 @@ public:
     void cancel() { cancel_.store(true); }
     double* run(int row);
     void setRun(const double* values, int row);
+    // Keeps row's cells (all, or those whose factors[f] is non-zero) as set in later searches of
+    // this design; false for a row out of range or a value that cannot be kept.
+    bool fixRun(int row, const int* factors);
     void setResponse(double value, int row);
     bool startFitting();
     bool step(const int* entered);
@@ -102,6 +105,7 @@ private:
     SearchFn search_;
     std::uint64_t designSeed_ = 0;
     std::vector<double> runs_;
+    std::vector<char> fixedMask_;  // runs x factors; empty when nothing is fixed
     std::vector<double> responses_;
     bool started_ = false;
     FitData data_;

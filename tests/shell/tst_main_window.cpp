@@ -72,8 +72,9 @@ TEST(MainWindow, MenuBarHoldsExactlyDoeAndAnalyze)
     ASSERT_TRUE(doe && analyze && help);
     EXPECT_EQ(doe->parent(), window->menuBar());
     EXPECT_EQ(help->parent(), window->menuBar());
-    ASSERT_EQ(doe->actions().size(), 1);
+    ASSERT_EQ(doe->actions().size(), 2);
     EXPECT_EQ(doe->actions().first()->text(), QStringLiteral("Custom Design"));
+    EXPECT_EQ(doe->actions().at(1)->text(), QStringLiteral("Augment Design..."));
     ASSERT_EQ(analyze->actions().size(), 1);
     EXPECT_EQ(analyze->actions().first()->text(), QStringLiteral("Fit Model"));
     QStringList helpTexts;

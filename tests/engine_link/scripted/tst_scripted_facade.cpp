@@ -84,3 +84,27 @@ TEST_F(ScriptedEngineTest, ZeroUserRunsAskForZeroAndReadOneRow)
     EXPECT_EQ(Calls(calls.end() - 2, calls.end()), (Calls{"generate 0", "Vfactor 0"}));
     EXPECT_EQ(customRowCount(api), 1);
 }
+
+// Augmenting needs the engine to keep runs fixed: without that export it is refused before any
+// engine call, and the table stays as it was.
+TEST_F(ScriptedEngineTest, AugmentWithoutFixedRunsIsRefused)
+{
+    state->createModelResult = 3;
+    DoeBussinessApi api;
+    addContinuous(api, 2);
+    QString err;
+    ASSERT_TRUE(api.genDoeMinNum(err)) << err.toStdString();
+    ASSERT_TRUE(api.genDoeTableForCustomDesign(err)) << err.toStdString();
+    api.genDoeTableFromCustomDesign_Preparation();
+    api.genDoeTableFromCustomDesign_AfterCheck();
+    ASSERT_TRUE(api.prepareAugmentDesign(err)) << err.toStdString();
+    const size_t objects = state->objects.size();
+    int rows = 0, cols = 0;
+    api.getTableSize(rows, cols);
+    EXPECT_FALSE(api.augmentDesign(4, false, err));
+    EXPECT_EQ(err.toStdString(), "The design engine cannot keep runs fixed\n");
+    EXPECT_EQ(state->objects.size(), objects);
+    int rowsAfter = 0;
+    api.getTableSize(rowsAfter, cols);
+    EXPECT_EQ(rowsAfter, rows);
+}
