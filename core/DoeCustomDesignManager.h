@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "DoeDesignComparison.h"
 #include "DoeDesignRecords.h"
 #include "DoeDesignStores.h"
 #include "DoeModelList.h"
@@ -88,6 +89,12 @@ public:
     const DoeDesignEvaluationSetting& designEvaluationSetting() const { return m_evaluationSetting; }
     bool setDesignEvaluationSetting(DoeDesignEvaluationSetting& s, QString& err);
 
+    // ---- designs kept for comparison ----
+    // "D-optimal" or "I-optimal": what the design search is asked to optimise.
+    QString designCriterionName() const;
+    QList<DoeKeptDesignEvaluation>& keptEvaluations() { return m_keptEvaluations; }
+    const QList<DoeKeptDesignEvaluation>& keptEvaluations() const { return m_keptEvaluations; }
+
 private:
     // Powers per registry factor of each non-intercept model term, with its Necessary flag.
     bool designTermPowers(QVector<QVector<int>>& powers, QVector<bool>& necessary, bool& hasSquare,
@@ -96,6 +103,8 @@ private:
     bool passDesignModel(doeFunc::DoeFunctionManager* engine, QString& err) const;
     // Feeds the factors to the engine's default slot; `fed` receives them in feeding order.
     bool feedFactors(doeFunc::DoeFunctionManager* engine, QList<DoeDesignFactor>* fed, QString& err) const;
+    // Appends the making setting's center points and replicated runs to the generated table.
+    bool addRunsToDesign(const QList<DoeDesignFactor>& fed, QString& err);
 
     struct GenerationSnapshot
     {
@@ -112,6 +121,7 @@ private:
     DoeParamDefinitionList m_paramDefinitions;
     GenerationSnapshot m_snapshot;
     DoeDesignEvaluationSetting m_evaluationSetting;
+    QList<DoeKeptDesignEvaluation> m_keptEvaluations;
 
 public:
     // ---- end of generation, custom-design table, snapshot and simulator definitions ----

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "DoeCustomDesignManager.h"
+#include "DoeDesignAddedRuns.h"
 #include "DoeDesignEvaluator.h"
 #include "DoeFunctionManager.h"
 #include "DoeTableManager.h"
@@ -172,6 +173,11 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
         err += QStringLiteral("The design search takes at most %1 runs\n").arg(kMaxDesignRuns);
         return false;
     }
+    if (qint64(runs) + m_making.centerPoints + m_making.replicateRuns > kMaxDesignRuns) {
+        err += QStringLiteral("A design takes at most %1 runs with its center points and replicates\n")
+                   .arg(kMaxDesignRuns);
+        return false;
+    }
     if (!checkSearchMemory(engine, runs, err))
         return false;
     engine->generateDoeTable(runs, kDefaultSlot);
@@ -213,6 +219,29 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
         }
         m_customTable->addRow(std::move(cells));
     }
+    return addRunsToDesign(fed, err);
+}
+
+bool DoeCustomDesignManager::addRunsToDesign(const QList<DoeDesignFactor>& fed, QString& err)
+{
+    if (m_making.centerPoints <= 0 && m_making.replicateRuns <= 0)
+        return true;
+    QVector<QVector<QString>> rows = m_customTable->rows();
+    const int designRuns = rows.size();
+    // Replicates favour the criterion the search used: I for "Recommended" with squares, else D.
+    QVector<QVector<int>> powers;
+    QVector<bool> necessary;
+    bool hasSquare = false;
+    QString ignored;
+    designTermPowers(powers, necessary, hasSquare, ignored);
+    const bool iOptimal = m_general.optimalityCriterion == 0 && hasSquare;
+    if (!addCentreAndReplicateRuns(fed, m_customTable->columns(), rows, m_models.terms(), iOptimal,
+                                   m_making.centerPoints, m_making.replicateRuns, err)) {
+        m_customTable->clear();
+        return false;
+    }
+    for (int r = designRuns; r < rows.size(); ++r)
+        m_customTable->addRow(rows.at(r));
     return true;
 }
 
