@@ -219,8 +219,19 @@ bool DoeBussinessApi::exportDesignEvaluationCsv(const QString& path, QString& er
         return false;
     QList<DoeKeptDesignEvaluation> kept;
     getKeptDesignEvaluations(kept);
-    const QByteArray bytes =
-        designEvaluationCsv(current, m_customDesignManager->designEvaluationSetting(), kept);
+    QByteArray bytes = designEvaluationCsv(current, m_customDesignManager->designEvaluationSetting(), kept);
+    // The runs evaluated, after the figures, so the file stands on its own.
+    QVector<QString> names;
+    m_customDesignManager->getColumnNameVectorForCustomDesign(names);
+    QString runs = QStringLiteral("\nDesign\n");
+    line(runs, QStringList(names.begin(), names.end()));
+    for (int r = 0; r < current.runs; ++r) {
+        QVector<QString> cells;
+        QString ignored;
+        m_customDesignManager->getTableDataByRowForCustomDesign(r, cells, ignored);
+        line(runs, QStringList(cells.begin(), cells.end()));
+    }
+    bytes += runs.toUtf8();
     QString reason;
     if (DoeDurableFile::write(path, bytes, reason) != DoeDurableFile::Written) {
         err += QStringLiteral("Fail to write file\n%1\n").arg(reason);

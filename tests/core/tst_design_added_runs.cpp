@@ -219,6 +219,10 @@ TEST(DesignComparison, KeepsUpToThreeAndExportsThemBesideTheCurrent)
     ASSERT_GT(fds, 0);
     EXPECT_EQ(lines.at(fds + 1).split(',').first(), "0");
     EXPECT_EQ(lines.at(fds + 101).split(',').first(), "1");
+    const int runs = lines.indexOf("Design");
+    ASSERT_GT(runs, fds);
+    EXPECT_EQ(lines.at(runs + 1), "X1,X2,X3");
+    EXPECT_EQ(lines.size(), runs + 2 + 10 + 1);  // ten runs, then the final line break
 
     // A folder is no file: the write fails and says so.
     err.clear();

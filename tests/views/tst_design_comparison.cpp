@@ -124,6 +124,8 @@ TEST(DesignComparison, CentrePointsThenDAndIOptimalSideBySideAndExported)
     QFile pdf(dir.filePath("evaluation.pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5) == "%PDF-");
+    if (!shots.isEmpty())
+        QFile::copy(dir.filePath("evaluation.pdf"), shots + "/design_comparison_page.pdf");
 
     windowClick(&dlg, child<QPushButton>(&dlg, "pushButton_clear_comparison"));
     EXPECT_EQ(efficiency->columnCount(), 2);
