@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QVector>
 
+#include "DoeDesignComparison.h"
 #include "DoeDesignRecords.h"
 #include "DoeDesignStructure.h"
 #include "DoeEffectTest.h"
@@ -151,6 +152,18 @@ public:
     // Whether the latest design search was cancelled.
     bool designCancelled() const;
     // ---- end of custom design evaluation and the running design search ----
+
+    // ---- designs kept for comparison ----
+    // Keeps the current custom design's evaluation (at most three are kept): "No design to
+    // evaluate\n" without a design, "At most three designs can be kept for comparison\n" when full.
+    bool keepDesignEvaluationForComparison(QString& err);
+    void getKeptDesignEvaluations(QList<DoeKeptDesignEvaluation>& out) const;
+    void clearKeptDesignEvaluations();
+    // The current custom design's evaluation labelled "Current", with its criterion and run count.
+    bool getCurrentDesignEvaluationForComparison(DoeKeptDesignEvaluation& out, QString& err) const;
+    // Writes the current evaluation and the kept ones beside it as CSV, in one durable step.
+    bool exportDesignEvaluationCsv(const QString& path, QString& err) const;
+    // ---- end of designs kept for comparison ----
 
     // ---- fit model settings ----
     EDoeFitModel_Personality getFitModel_Personality() const;

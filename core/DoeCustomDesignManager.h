@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "DoeDesignComparison.h"
 #include "DoeDesignRecords.h"
 #include "DoeDesignStores.h"
 #include "DoeDesignStructure.h"
@@ -122,6 +123,12 @@ public:
     bool foldOverTable(const DoeTableManager& table, const QString& factor, bool addBlock,
                        DoeTableManager& out, QString& err);
 
+    // ---- designs kept for comparison ----
+    // "D-optimal" or "I-optimal": what the design search is asked to optimise.
+    QString designCriterionName() const;
+    QList<DoeKeptDesignEvaluation>& keptEvaluations() { return m_keptEvaluations; }
+    const QList<DoeKeptDesignEvaluation>& keptEvaluations() const { return m_keptEvaluations; }
+
 private:
     // Per registry factor its changes (0 Easy, 1 Hard, 2 Very Hard).
     QVector<int> factorChanges() const;
@@ -142,6 +149,8 @@ private:
     bool passDesignModel(doeFunc::DoeFunctionManager* engine, QString& err) const;
     // Feeds the factors to the engine's default slot; `fed` receives them in feeding order.
     bool feedFactors(doeFunc::DoeFunctionManager* engine, QList<DoeDesignFactor>* fed, QString& err) const;
+    // Appends the making setting's center points and replicated runs to the generated table.
+    bool addRunsToDesign(const QList<DoeDesignFactor>& fed, QString& err);
 
     struct GenerationSnapshot
     {
@@ -160,6 +169,7 @@ private:
     DoeParamDefinitionList m_paramDefinitions;
     GenerationSnapshot m_snapshot;
     DoeDesignEvaluationSetting m_evaluationSetting;
+    QList<DoeKeptDesignEvaluation> m_keptEvaluations;
 
 public:
     // ---- end of generation, custom-design table, snapshot and simulator definitions ----

@@ -5,6 +5,7 @@
 
 #include "DoeContinuousCellText.h"
 #include "DoeCustomDesignManager.h"
+#include "DoeDesignAddedRuns.h"
 #include "DoeDesignEvaluator.h"
 #include "DoeFunctionManager.h"
 #include "DoeTableManager.h"
@@ -203,6 +204,11 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
         err += QStringLiteral("The design search takes at most %1 runs\n").arg(kMaxDesignRuns);
         return false;
     }
+    if (qint64(runs) + m_making.centerPoints + m_making.replicateRuns > kMaxDesignRuns) {
+        err += QStringLiteral("A design takes at most %1 runs with its center points and replicates\n")
+                   .arg(kMaxDesignRuns);
+        return false;
+    }
     if (!checkSearchMemory(engine, runs, err) || !passRunStructure(engine, runs, err))
         return false;
     engine->generateDoeTable(runs, kDefaultSlot);
@@ -245,6 +251,38 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
         m_customTable->addRow(std::move(cells));
     }
     addStructureColumns(engine, rowsToRead);
+    return addRunsToDesign(fed, err);
+}
+
+bool DoeCustomDesignManager::addRunsToDesign(const QList<DoeDesignFactor>& fed, QString& err)
+{
+    if (m_making.centerPoints <= 0 && m_making.replicateRuns <= 0)
+        return true;
+    // Added runs would need a plot or block of their own; the grouping columns have no room for one.
+    for (const char* grouping : {"Whole Plots", "Whole-Whole Plots", "Block"}) {
+        if (m_customTable->columnIndex(QLatin1String(grouping)) >= 0) {
+            m_customTable->clear();
+            err += QStringLiteral("Center points and replicate runs cannot be added to a design with whole plots or "
+                                  "blocks\n");
+            return false;
+        }
+    }
+    QVector<QVector<QString>> rows = m_customTable->rows();
+    const int designRuns = rows.size();
+    // Replicates favour the criterion the search used: I for "Recommended" with squares, else D.
+    QVector<QVector<int>> powers;
+    QVector<bool> necessary;
+    bool hasSquare = false;
+    QString ignored;
+    designTermPowers(powers, necessary, hasSquare, ignored);
+    const bool iOptimal = m_general.optimalityCriterion == 0 && hasSquare;
+    if (!addCentreAndReplicateRuns(fed, m_customTable->columns(), rows, m_models.terms(), iOptimal,
+                                   m_making.centerPoints, m_making.replicateRuns, err)) {
+        m_customTable->clear();
+        return false;
+    }
+    for (int r = designRuns; r < rows.size(); ++r)
+        m_customTable->addRow(rows.at(r));
     return true;
 }
 

@@ -667,4 +667,51 @@ bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVect
     return true;
 }
 
+bool designModelMatrix(const QVector<DoeDesignTableColumInfo>& columns, const QVector<QVector<QString>>& rows,
+                       const QList<DoeDesignModel>& terms, QVector<QVector<double>>& matrix,
+                       QVector<bool>& possible, QVector<QVector<double>>& moments, QString& err)
+{
+    std::vector<RegionFactor> factors;
+    std::vector<int> columnOf;
+    if (!buildFactors(columns, factors, columnOf)) {
+        err += QStringLiteral("Factor error\n");
+        return false;
+    }
+    if (rows.isEmpty()) {
+        err += QStringLiteral("No data\n");
+        return false;
+    }
+    DoeDesignEvaluation expanded;
+    std::vector<Param> params;
+    std::vector<std::vector<int>> termParams;
+    if (!expandTerms(terms, factors, expanded, params, termParams, err))
+        return false;
+    possible.fill(false, static_cast<int>(params.size()));
+    for (size_t t = 0; t < termParams.size(); ++t)
+        if (!expanded.necessary.at(static_cast<int>(t)))
+            for (int k : termParams[t])
+                possible[k] = true;
+    matrix.clear();
+    Eigen::VectorXd row(static_cast<Eigen::Index>(params.size()));
+    for (const QVector<QString>& cells : rows) {
+        Point u(factors.size());
+        for (size_t f = 0; f < factors.size(); ++f) {
+            const int c = columnOf[f];
+            if (c >= cells.size() || !codeCell(factors[f], cells.at(c), u[f])) {
+                err += QStringLiteral("Data error\n");
+                return false;
+            }
+        }
+        modelRow(params, factors, u, row);
+        matrix.append(QVector<double>(row.data(), row.data() + row.size()));
+    }
+    const Eigen::MatrixXd w = regionMoments(params, factors);
+    moments.clear();
+    for (Eigen::Index i = 0; i < w.rows(); ++i) {
+        const Eigen::VectorXd r = w.row(i).transpose();
+        moments.append(QVector<double>(r.data(), r.data() + r.size()));
+    }
+    return true;
+}
+
 }  // namespace doeBussiness

@@ -20,4 +20,11 @@ bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVect
 // appends its own message.
 bool checkEvaluationSetting(const DoeDesignEvaluationSetting& s, QString& err);
 
+// The rows' model matrix for every term (Necessary and If Possible), in the coding the evaluation
+// uses, one vector per row; `possible` flags the If Possible parameters and `moments` holds the
+// mean of f(x)f(x)' over the region. Fails as evaluateDesign does.
+bool designModelMatrix(const QVector<DoeDesignTableColumInfo>& columns, const QVector<QVector<QString>>& rows,
+                       const QList<DoeDesignModel>& terms, QVector<QVector<double>>& matrix,
+                       QVector<bool>& possible, QVector<QVector<double>>& moments, QString& err);
+
 }  // namespace doeBussiness

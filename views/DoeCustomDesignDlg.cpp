@@ -88,10 +88,9 @@ void DoeCustomDesignDlg::initUI()
     m_ui->label_3->hide();
     for (QWidget* w : {m_ui->pushButton_previous, m_ui->pushButton_next, m_ui->pushButton_ok, m_ui->pushButton_cancel})
         w->setFocusPolicy(Qt::StrongFocus);
-    m_ui->label_4->hide();
-    m_ui->label_5->hide();
-    m_ui->spinBox_center_num->hide();
-    m_ui->spinBox_run_num->hide();
+    // Center points and replicate runs are added to the searched design, so they are offered.
+    m_ui->spinBox_center_num->setToolTip(tr("Runs added at the centre of the continuous factors."));
+    m_ui->spinBox_run_num->setToolTip(tr("Design runs repeated: those whose repetition helps the criterion most."));
     m_ui->treeWidget->setFocusPolicy(Qt::NoFocus);
     m_ui->spinBox_user->setMaximum(kMaxRuns);
     initDesignPage();

@@ -98,6 +98,7 @@ void DoeDesignEvaluationPanel::initUI()
     m_message->setObjectName(QStringLiteral("label_evaluation_message"));
     m_message->hide();
     layout->addWidget(m_message);
+    initComparisonUI(layout);
 
     auto* top = new QHBoxLayout;
     auto* efficiencyBox = new QGroupBox(tr("Design Diagnostics"), this);
@@ -182,6 +183,7 @@ void DoeDesignEvaluationPanel::initConnection()
 {
     connect(m_alpha, SIGNAL(editingFinished()), this, SLOT(onSettingEdited()), Qt::UniqueConnection);
     connect(m_signalToNoise, SIGNAL(editingFinished()), this, SLOT(onSettingEdited()), Qt::UniqueConnection);
+    initComparisonConnection();
 }
 
 void DoeDesignEvaluationPanel::showSetting()
@@ -260,6 +262,7 @@ void DoeDesignEvaluationPanel::refresh()
     if (!m_api->getDesignEvaluation(e, message)) {
         const bool noDesign = message == QLatin1String("Unknown error\n") || message == QLatin1String("No data\n");
         clearAll(noDesign ? tr("No design to evaluate.") : message.trimmed());
+        showComparison(nullptr);
         return;
     }
     clearAll(QString());
@@ -270,6 +273,7 @@ void DoeDesignEvaluationPanel::refresh()
     showPower(e);
     showCorrelations(e);
     showFds(e);
+    showComparison(&e);
 }
 
 void DoeDesignEvaluationPanel::showEfficiencies(const DoeDesignEvaluation& e)

@@ -9,6 +9,8 @@
 class QCustomPlot;
 class QLabel;
 class QLineEdit;
+class QPushButton;
+class QVBoxLayout;
 class QTableWidget;
 
 namespace doeBussiness {
@@ -35,6 +37,9 @@ protected:
 
 private slots:
     void onSettingEdited();
+    void onKeepForComparison();
+    void onClearComparison();
+    void onExportEvaluation();
 
 private:
     void initUI();
@@ -58,6 +63,20 @@ private:
     QCustomPlot* m_fdsPlot = nullptr;
     QStringList m_correlationNames;
     QVector<QVector<double>> m_correlations;
+
+    // ---- designs kept for comparison and the export of the evaluation ----
+public:
+    // The page (run table and evaluation) as one PDF page, written in one durable step.
+    bool exportPagePdf(const QString& path, QString& err);
+
+private:
+    void initComparisonUI(QVBoxLayout* layout);
+    void initComparisonConnection();
+    // Adds the kept designs beside the current one (null when it has no evaluation).
+    void showComparison(const doeBussiness::DoeDesignEvaluation* current);
+    QPushButton* m_keep = nullptr;
+    QPushButton* m_clearKept = nullptr;
+    QPushButton* m_export = nullptr;
 };
 
 }  // namespace doeUI
