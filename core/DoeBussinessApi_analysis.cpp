@@ -98,11 +98,13 @@ bool DoeBussinessApi::preparationForModelRegression(QString& err)
         return false;
     }
     const QList<QString> factors = m_fitModelManager->modelFactorList();
-    const QList<QString> responses = m_fitModelManager->modelResponseList();
+    QList<QString> responses = m_fitModelManager->modelResponseList();
     if (factors.isEmpty() || responses.isEmpty()) {
         err += QStringLiteral("No data\n");
         return false;
     }
+    if (responses.size() > 1 && !_keepFittableResponses(factors, responses, err))
+        return false;
     DoeRegressionData& data = m_tableManager->analysisData().regression;
     if (!data.build(m_tableManager->columns(), m_tableManager->rows(), factors, responses, err))
         return false;
