@@ -39,6 +39,9 @@ double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallb
 
 void styleCell(QCustomPlot* p)
 {
+    // Many cells redraw on every move: plain lines keep a refresh within a frame.
+    p->setNotAntialiasedElements(QCP::aeAll);
+    p->setPlottingHint(QCP::phFastPolylines, true);
     p->xAxis2->setVisible(true);
     p->yAxis2->setVisible(true);
     for (QCPAxis* a : {p->xAxis, p->yAxis, p->xAxis2, p->yAxis2}) {
@@ -363,7 +366,7 @@ void DoeJointProfilerDlg::drawPlots()
                     QCPGraph* low = p->addGraph();
                     low->setData(x, m_profiles.confLow[r][c]);
                     low->setPen(QPen(QColor(255, 0, 0, 200)));
-                    low->setBrush(QColor(255, 0, 0, 60));
+                    low->setBrush(QColor(255, 200, 200));  // opaque: blending costs more than the curves
                     low->setChannelFillGraph(high);
                     QCPGraph* mid = p->addGraph();
                     mid->setData(x, m_profiles.predicted[r][c]);
