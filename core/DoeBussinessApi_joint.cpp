@@ -25,15 +25,24 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kAlpha = 0.05;
 
+// The quantile is costly next to a prediction and a fit has one error DF: keep the last one.
 double tQuantile(int dfe)
 {
+    thread_local int lastDf = -1;
+    thread_local double lastT = kNaN;
     if (dfe < 1)
         return kNaN;
+    if (dfe == lastDf)
+        return lastT;
+    double t = kNaN;
     try {
-        return boost::math::quantile(boost::math::students_t(dfe), 1.0 - kAlpha / 2.0);
+        t = boost::math::quantile(boost::math::students_t(dfe), 1.0 - kAlpha / 2.0);
     } catch (...) {
-        return kNaN;
+        t = kNaN;
     }
+    lastDf = dfe;
+    lastT = t;
+    return t;
 }
 
 bool outside(double y, const QPair<double, double>& limits)
