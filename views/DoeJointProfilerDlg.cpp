@@ -333,7 +333,7 @@ void DoeJointProfilerDlg::drawPlots()
         }
         for (int c = 0; c < columns; ++c) {
             QCustomPlot* p = m_plots[columns * r + c];
-            p->clearGraphs();
+            p->clearPlottables();
             p->clearItems();
             p->yAxis->setRange(lo, hi);
             if (c == 0) {

@@ -91,6 +91,17 @@ TEST(JointProfiler, SeveralResponsesFromFitModelToTheJointProfiler)
     const auto plots = joint->plotArea()->findChildren<QCustomPlot*>();
     EXPECT_EQ(plots.size(), 3 * 4);  // two responses and D, three factors and the function column
 
+    // The file carries no goals: impurity starts as Maximize; make it Minimize in the function table.
+    auto* functions = child<QTableWidget>(joint, "tableWidget_desirability");
+    functions->item(1, 4)->setText("1");
+    functions->item(1, 6)->setText("0");
+    EXPECT_EQ(joint->specs()[1].d1, 1.0);
+    EXPECT_EQ(joint->specs()[1].d3, 0.0);
+    auto refused = testhelp::answerNextBox();
+    functions->item(1, 5)->setText("1.5");  // a desirability above 1
+    EXPECT_TRUE(refused->seen);
+    EXPECT_EQ(functions->item(1, 5)->text(), "0.5");
+
     // Maximize: the window shows the facade's optimum.
     QList<QString> best;
     const double expected = api.maximizeJointDesirability(best, joint->specs(), err);
