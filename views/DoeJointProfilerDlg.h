@@ -43,6 +43,7 @@ public:
     const QVector<doeBussiness::DoeDesirabilitySpec>& specs() const { return m_specs; }
     double overall() const { return m_point.overall; }
     QWidget* plotArea() const { return m_plotArea; }
+    QTableWidget* optimumTable() const { return m_optimumTable; }
 
 public slots:
     void slotMaximize();

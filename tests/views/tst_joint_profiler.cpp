@@ -8,6 +8,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -141,6 +144,19 @@ TEST(JointProfiler, SeveralResponsesFromFitModelToTheJointProfiler)
     const double all = rates->item(3, 1)->text().toDouble();
     EXPECT_GE(all, rates->item(1, 1)->text().toDouble());
     EXPECT_GE(all, rates->item(2, 1)->text().toDouble());
+
+    // The report PDF of a multi-response fit carries the joint section.
+    QTemporaryDir tmp;
+    const QString pdf = tmp.filePath("joint.pdf");
+    ASSERT_TRUE(report.exportReport(pdf, err)) << qPrintable(err);
+    if (!QStandardPaths::findExecutable("pdftotext").isEmpty()) {
+        QProcess p;
+        p.start("pdftotext", {pdf, "-"});
+        ASSERT_TRUE(p.waitForFinished(30000));
+        const QString text = QString::fromUtf8(p.readAllStandardOutput());
+        EXPECT_TRUE(text.contains("Joint Desirability"));
+        EXPECT_LT(text.indexOf("Monte Carlo Simulation"), text.indexOf("Joint Desirability"));
+    }
 
     const QString shots = qEnvironmentVariable("VARISTRA_SHOTS_DIR");
     if (!shots.isEmpty()) {
