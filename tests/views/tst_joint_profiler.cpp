@@ -3,6 +3,7 @@
 #include "DoeJointProfilerDlg.h"
 #include "DoeNormalModelDlg.h"
 #include "DoeRegressionResultDlg.h"
+#include "DoeStepwiseModelDlg.h"
 #include "widget_test_helpers.h"
 
 #include <QCheckBox>
@@ -78,6 +79,13 @@ TEST(JointProfiler, SeveralResponsesFromFitModelToTheJointProfiler)
     child<QComboBox>(&fit, "comboBox_personality")->setCurrentIndex(0);  // Standard Least Squares
     clickAt(&fit, child<QPushButton>(&fit, "pushButton_run"));
     ASSERT_EQ(fit.getResultView(), 1);
+
+    // The stepwise window holds one model widget per response and offers the joint profiler too.
+    {
+        DoeStepwiseModelDlg stepwise(&api, nullptr);
+        EXPECT_EQ(stepwise.widgets().size(), 2);
+        EXPECT_TRUE(child<QPushButton>(&stepwise, "pushButton_joint_profiler"));
+    }
 
     // Each response its own report; each offers the joint profiler.
     DoeRegressionResultDlg report(&api, 1, nullptr);
@@ -165,5 +173,6 @@ TEST(JointProfiler, SeveralResponsesFromFitModelToTheJointProfiler)
         joint->resize(1100, 1000);
         QTest::qWait(50);
         joint->grab().save(shots + "/joint_profiler.png");
+        QFile::copy(pdf, shots + "/joint_report.pdf");
     }
 }
