@@ -72,8 +72,12 @@ int DoeBussinessApi::canRunModel(QString& err)
         err += QStringLiteral("Cannot run without effects\n");
         return -1;
     }
+    // With several responses an empty one is named by the preparation and the others are fitted.
+    bool anyResponseData = false;
+    for (const QString& r : responses)
+        anyResponseData = anyResponseData || columnHasData(*m_tableManager, r);
     for (const QString& r : responses) {
-        if (!columnHasData(*m_tableManager, r)) {
+        if (!columnHasData(*m_tableManager, r) && (responses.size() == 1 || !anyResponseData)) {
             err += QStringLiteral("All rows have data that is missing\n");
             return -1;
         }

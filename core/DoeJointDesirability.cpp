@@ -249,8 +249,10 @@ DoeJointOptimum maximizeOverRegion(const QVector<DoeJointFactorDomain>& region, 
             starts.append(c);
     };
     if (levelSets.isEmpty()) {
-        for (const auto& u : contStarts)
-            addStart(u, nullptr);
+        // Too many level combinations to list: at least a few hundred starts with drawn levels.
+        const int count = disc.isEmpty() ? contStarts.size() : std::max(contStarts.size(), 300);
+        for (int n = 0; n < count; ++n)
+            addStart(contStarts[n % contStarts.size()], nullptr);
     } else {
         const int stride = std::max(1, int(contStarts.size() * levelSets.size() / kStartBudget));
         for (const auto& levels : levelSets)

@@ -140,6 +140,36 @@ TEST(JointDesirabilityMath, PiecewiseCurveAndWeightedMean)
     EXPECT_EQ(initialDesirabilitySpec(0, 3, 2, 4, 1).importance, 0.0);
 }
 
+TEST(JointDesirabilityMath, SearchCoversLevelsAndBreaksTiesByTheImportantResponse)
+{
+    // Two continuous factors and a three-level one; the peak is at (0.3, 1.5, level 2).
+    const QVector<DoeJointFactorDomain> region{{true, -1, 1, 0}, {true, 0, 2, 0}, {false, 0, 0, 3}};
+    struct Row { DoeJointEvaluator eval; QVector<double> at; double d; };
+    const Row rows[] = {
+        {[](const QVector<double>& x, double& d, double& t) {
+             d = std::exp(-std::pow(x[0] - 0.3, 2) - std::pow(x[1] - 1.5, 2)) * (x[2] == 2 ? 1.0 : 0.5);
+             t = 0;
+             return true;
+         },
+         {0.3, 1.5, 2}, 1.0},
+        // D flat: the tie-break response decides (largest at x0 = -1, level 1).
+        {[](const QVector<double>& x, double& d, double& t) {
+             d = 0.5;
+             t = (1 - x[0]) / 2 * (x[2] == 1 ? 1.0 : 0.25);
+             return true;
+         },
+         {-1, std::nan(""), 1}, 0.5},
+    };
+    for (const Row& r : rows) {
+        const DoeJointOptimum best = maximizeOverRegion(region, r.eval);
+        ASSERT_TRUE(best.found);
+        EXPECT_NEAR(best.overall, r.d, 1e-9);
+        for (int i = 0; i < 3; ++i)
+            if (!std::isnan(r.at[i]))
+                EXPECT_NEAR(best.x[i], r.at[i], 1e-4) << i;
+    }
+}
+
 TEST_F(JointDesirability, MaximumMatchesFineGridAndHandComputedMean)
 {
     const QVector<DoeDesirabilitySpec> specs{kYield, kImpurity};
@@ -301,6 +331,17 @@ TEST(JointDesirabilityPreparation, SeveralResponsesKeepTheFittableOnes)
     api.getModelResponseList(listed);
     EXPECT_EQ(listed, (QList<QString>{"Y1", "Y2"}));
     EXPECT_TRUE(api.runModel(1));
+
+    // A response column without any data: named by the preparation, the others fitted.
+    DoeBussinessApi second;
+    const QVector<QStringList> gaps{{"1", "2", ""}, {"2", "3", ""}, {"3", "5", ""}, {"4", "6", ""}};
+    ASSERT_TRUE(analysis_test::loadTable(second, dir, {"A", "Y1", "Empty"}, gaps, err));
+    second.setFitModel_SeveralResponses(true);
+    err.clear();
+    ASSERT_TRUE(second.setModelResponseList({"Y1", "Empty"}, err) && second.genModel_RSM_ByGivenList({"A"}, err));
+    ASSERT_EQ(second.canRunModel(err), 1) << qPrintable(err);
+    EXPECT_TRUE(second.preparationForModelRegression(err));
+    EXPECT_EQ(err, "Response Empty: Empty data\n");
 
     api.setFitModel_SeveralResponses(false);
     api.getModelResponseList(listed);
