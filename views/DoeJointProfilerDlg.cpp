@@ -575,6 +575,8 @@ bool DoeJointProfilerDlg::eventFilter(QObject* watched, QEvent* event)
     const int index = plot ? m_plots.indexOf(plot) : -1;
     const int columns = m_factors.size() + 1;
     const int c = index >= 0 ? index % columns : -1;
+    if (index >= 0 && event->type() == QEvent::MouseButtonRelease)
+        m_dragging = false;
     if (index >= 0 && c < m_factors.size()) {
         if (event->type() == QEvent::MouseButtonPress || (event->type() == QEvent::MouseMove && m_dragging)) {
             auto* me = static_cast<QMouseEvent*>(event);
@@ -586,10 +588,8 @@ bool DoeJointProfilerDlg::eventFilter(QObject* watched, QEvent* event)
             setSetting(c, plot->xAxis->pixelToCoord(me->pos().x()));
             return true;
         }
-        if (event->type() == QEvent::MouseButtonRelease) {
-            m_dragging = false;
+        if (event->type() == QEvent::MouseButtonRelease)
             return true;
-        }
     }
     return QDialog::eventFilter(watched, event);
 }
