@@ -78,16 +78,19 @@ QPushButton* DoeJointProfilerDlg::addLauncher(DoeBussinessApi* facade, QWidget* 
     button->setObjectName(QStringLiteral("pushButton_joint_profiler"));
     button->setMaximumWidth(250);
     layout->addWidget(button);
-    QObject::connect(button, &QPushButton::clicked, host, [facade, host] {
-        auto* dlg = new DoeJointProfilerDlg(facade, host);
-        if (!dlg->isValid()) {
-            delete dlg;
-            return;
-        }
-        dlg->setAttribute(Qt::WA_DeleteOnClose);
-        dlg->show();
-    });
+    connect(button, SIGNAL(clicked(bool)), new DoeJointProfilerLauncher(facade, host, button), SLOT(slotOpen()));
     return button;
+}
+
+void DoeJointProfilerLauncher::slotOpen()
+{
+    auto* dlg = new DoeJointProfilerDlg(m_facade, m_host);
+    if (!dlg->isValid()) {
+        delete dlg;
+        return;
+    }
+    dlg->setAttribute(Qt::WA_DeleteOnClose);
+    dlg->show();
 }
 
 void DoeJointProfilerDlg::initUI()

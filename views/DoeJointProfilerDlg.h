@@ -25,6 +25,25 @@ class DoeBussinessApi;
 
 namespace doeUI {
 
+// Opens the joint profiler over its host window; owned by the "Joint Profiler..." button.
+class PLAN_VIEWS_EXPORT DoeJointProfilerLauncher : public QObject
+{
+    Q_OBJECT
+
+public:
+    DoeJointProfilerLauncher(doeBussiness::DoeBussinessApi* facade, QWidget* host, QObject* parent)
+        : QObject(parent), m_facade(facade), m_host(host)
+    {
+    }
+
+public slots:
+    void slotOpen();
+
+private:
+    doeBussiness::DoeBussinessApi* m_facade = nullptr;
+    QWidget* m_host = nullptr;
+};
+
 class PLAN_VIEWS_EXPORT DoeJointProfilerDlg : public QDialog, public BaseUI
 {
     Q_OBJECT
