@@ -229,8 +229,6 @@ void DoeJointProfilerDlg::setDataToUI()
             m_grid->addWidget(p, row, c);
         }
     }
-    auto* entries = new QHBoxLayout;
-    entries->setContentsMargins(0, 0, 0, 0);
     for (int c = 0; c < m_factors.size(); ++c) {
         auto* e = new QLineEdit(m_plotArea);
         e->setObjectName(QStringLiteral("lineEdit_factor_%1").arg(c));
