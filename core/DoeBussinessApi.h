@@ -15,6 +15,7 @@
 #include "DoeDesignRecords.h"
 #include "DoeDesignStructure.h"
 #include "DoeEffectTest.h"
+#include "DoeJointDesirability.h"
 #include "DoeLackOfFit.h"
 #include "DoeRegressionSlotSettings.h"
 #include "DoeTableCellEdit.h"
@@ -314,8 +315,47 @@ private:
 public:
     // ---- end of augmenting the design table ----
 
+    // ---- several responses: joint desirability and joint Monte Carlo ----
+    // Off by default, and the response list then holds one response. On, setModelResponseList
+    // stores every new name; switching it off keeps the first listed response only.
+    void setFitModel_SeveralResponses(bool on);
+    bool getFitModel_SeveralResponses() const;
+    // The desirability function a fitted response starts with: the goal, limits and importance
+    // of its column when given (empty importance = 1, goal None = 0), else its data range.
+    bool getInitialDesirabilitySpec(int modelIndex, DoeDesirabilitySpec& out, QString& err) const;
+    // Settings are written as calculateMax writes them: the value of a continuous factor, the
+    // level index of any other, one per model factor. D is NaN, with a message, when a spec
+    // names a response without a fit or a setting cannot be used.
+    double jointDesirability(const QList<QString>& settings, const QVector<DoeDesirabilitySpec>& specs,
+                             QString& err) const;
+    double jointDesirability(const QList<QString>& settings, const QVector<DoeDesirabilitySpec>& specs,
+                             DoeJointPoint& detail, QString& err) const;
+    // Settings of greatest D over the factors' region (continuous factors within their range,
+    // others over their levels); writes them into settings and returns D there.
+    double maximizeJointDesirability(QList<QString>& settings, const QVector<DoeDesirabilitySpec>& specs,
+                                     QString& err);
+    // Profiles of every response, its desirability and D along each factor, the other factors
+    // held at settings; continuous factors at `points` values, other factors at their levels.
+    bool getJointProfiles(const QList<QString>& settings, const QVector<DoeDesirabilitySpec>& specs, int points,
+                          DoeJointProfiles& out, QString& err) const;
+    // Simulates every fitted response at the same factor draws (the first response's Monte Carlo
+    // factor settings), each with its own noise setting. limits[i] = (lower, upper) of response
+    // i, a non-finite side meaning none; a run is a joint defect when any response is outside.
+    bool simulateJointDefects(int runs, const QVector<QPair<double, double>>& limits, double& jointRate,
+                              QVector<double>& rates, QString& err);
+    // ---- end of several responses ----
+
 private:
     void _genModel_RSM_ByGivenList(const QStringList& names);
+    // With several responses: prepares nothing, but drops from the list the responses whose
+    // column cannot be fitted, reporting each as "Response %1: " + its message.
+    bool _keepFittableResponses(const QList<QString>& factors, QList<QString>& responses, QString& err);
+    bool _jointRegion(QVector<DoeJointFactorDomain>& region, QString& err) const;
+    bool _jointSettings(const QList<QString>& settings, const QVector<DoeJointFactorDomain>& region,
+                        QVector<double>& x, QString& err) const;
+    bool _checkJointSpecs(const QVector<DoeDesirabilitySpec>& specs, QString& err) const;
+    double _jointAt(const QVector<double>& x, const QVector<DoeDesirabilitySpec>& specs, DoeJointPoint* detail,
+                    double* tieBreak) const;
 
     friend class DoeBussinessApiTestAccess;
 

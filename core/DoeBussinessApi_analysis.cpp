@@ -72,8 +72,12 @@ int DoeBussinessApi::canRunModel(QString& err)
         err += QStringLiteral("Cannot run without effects\n");
         return -1;
     }
+    // With several responses an empty one is named by the preparation and the others are fitted.
+    bool anyResponseData = false;
+    for (const QString& r : responses)
+        anyResponseData = anyResponseData || columnHasData(*m_tableManager, r);
     for (const QString& r : responses) {
-        if (!columnHasData(*m_tableManager, r)) {
+        if (!columnHasData(*m_tableManager, r) && (responses.size() == 1 || !anyResponseData)) {
             err += QStringLiteral("All rows have data that is missing\n");
             return -1;
         }
@@ -98,11 +102,13 @@ bool DoeBussinessApi::preparationForModelRegression(QString& err)
         return false;
     }
     const QList<QString> factors = m_fitModelManager->modelFactorList();
-    const QList<QString> responses = m_fitModelManager->modelResponseList();
+    QList<QString> responses = m_fitModelManager->modelResponseList();
     if (factors.isEmpty() || responses.isEmpty()) {
         err += QStringLiteral("No data\n");
         return false;
     }
+    if (responses.size() > 1 && !_keepFittableResponses(factors, responses, err))
+        return false;
     DoeRegressionData& data = m_tableManager->analysisData().regression;
     if (!data.build(m_tableManager->columns(), m_tableManager->rows(), factors, responses, err))
         return false;

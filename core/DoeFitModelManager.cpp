@@ -90,11 +90,18 @@ bool DoeFitModelManager::setModelResponseList(const QList<QString>& names, const
         if (!m_responseList.contains(name))
             next.append(name);
     }
-    // One response per regression: further names wait until the first is removed.
-    if (next.size() > 1)
+    // One response per regression unless several are allowed: further names wait until the first is removed.
+    if (next.size() > 1 && !m_severalResponses)
         next = next.mid(0, 1);
     m_responseList = next;
     return true;
+}
+
+void DoeFitModelManager::setSeveralResponses(bool on)
+{
+    m_severalResponses = on;
+    if (!on && m_responseList.size() > 1)
+        m_responseList = m_responseList.mid(0, 1);
 }
 
 bool DoeFitModelManager::removeResponseListSingleData(const QString& name, QString& err)

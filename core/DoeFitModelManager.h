@@ -42,6 +42,9 @@ public:
     // Appends new names that are columns of `table`, keeping at most one response.
     bool setModelResponseList(const QList<QString>& names, const DoeTableManager* table, QString& err);
     bool removeResponseListSingleData(const QString& name, QString& err);
+    // Whether the response list may hold several responses; off keeps only the first.
+    bool severalResponses() const { return m_severalResponses; }
+    void setSeveralResponses(bool on);
 
     // Response-surface terms for the given table columns; the first re-flags kept main effects,
     // the second empties the list first.
@@ -82,6 +85,7 @@ private:
     DoeModelList m_models;
     QList<QString> m_responseList;
     QList<QString> m_factorList;
+    bool m_severalResponses = false;
 };
 
 }  // namespace doeBussiness

@@ -1,4 +1,7 @@
 #include "DoeNormalModelDlg.h"
+
+#include <QCheckBox>
+#include <algorithm>
 #include "ui_DoeNormalModelDlg.h"
 
 #include "DoeBussinessApi.h"
@@ -76,6 +79,9 @@ void DoeNormalModelDlg::initUI()
     m_ui->pushButton_run->setFocus();
     m_ui->lineEdit_degree->setValidator(new QIntValidator(1, 9, m_ui->lineEdit_degree));
     m_ui->lineEdit_degree->setText(QStringLiteral("2"));
+    m_severalResponses = new QCheckBox(tr("Several Responses"), m_ui->groupBox_4);
+    m_severalResponses->setObjectName(QStringLiteral("checkBox_several_y"));
+    m_ui->verticalLayout_roles->addWidget(m_severalResponses);
 }
 
 QListWidgetItem* DoeNormalModelDlg::newItem(const QString& text) const
@@ -103,6 +109,10 @@ void DoeNormalModelDlg::setDataToUI()
     refreshResponseList();
     refreshModelList();
     refreshFactorList();
+    {
+        QSignalBlocker several(m_severalResponses);
+        m_severalResponses->setChecked(m_api->getFitModel_SeveralResponses());
+    }
 
     // Until the user picks a personality, Fit Model keeps to the stepwise road.
     if (!m_api->isFitModel_PersonalityChosen()) {
@@ -126,6 +136,7 @@ void DoeNormalModelDlg::initConnection()
     connect(m_ui->pushButton_remove_factor, SIGNAL(clicked(bool)), this, SLOT(onClickedRemoveFactor()));
     connect(m_ui->pushButton_run, SIGNAL(clicked(bool)), this, SLOT(onClickedRun()));
     connect(m_ui->pushButton_effect, SIGNAL(clicked(bool)), this, SLOT(onClickedEffect()));
+    connect(m_severalResponses, SIGNAL(toggled(bool)), this, SLOT(onSeveralResponsesToggled(bool)));
     // The model construction controls of standard least squares.
     connect(m_ui->comboBox_personality, SIGNAL(currentIndexChanged(int)), this,
             SLOT(onComboboxPersonalityChanged()));
@@ -198,11 +209,19 @@ QStringList DoeNormalModelDlg::selectedColumns() const
 void DoeNormalModelDlg::onClickedY()
 {
     const QStringList names = selectedColumns();
-    if (!m_api || names.isEmpty() || m_ui->listWidget_y->count() > 0)
+    if (!m_api || names.isEmpty() || (m_ui->listWidget_y->count() > 0 && !m_api->getFitModel_SeveralResponses()))
         return;
     QString message;
     if (!m_api->setModelResponseList(names, message))
         showWarningBox(this, message);
+    refreshResponseList();
+}
+
+void DoeNormalModelDlg::onSeveralResponsesToggled(bool on)
+{
+    if (!m_api)
+        return;
+    m_api->setFitModel_SeveralResponses(on);
     refreshResponseList();
 }
 
@@ -267,11 +286,20 @@ void DoeNormalModelDlg::onClickedRun()
         showWarningBox(this, message);
         return;
     }
+    // With several responses a response that cannot be fitted is named and left out.
+    if (!message.isEmpty()) {
+        showWarningBox(this, message);
+        message.clear();
+    }
     // Standard least squares fits the listed terms as they are and goes straight to the report.
     if (m_ui->comboBox_personality->currentIndex() == kPersonalityLeastSquares) {
-        if (!m_api->runStandardLeastSquares(0, message)) {
-            showWarningBox(this, message);
-            return;
+        QList<QString> responses;
+        m_api->getModelResponseList(responses);
+        for (int k = 0; k < std::max(1, int(responses.size())); ++k) {
+            if (!m_api->runStandardLeastSquares(k, message)) {
+                showWarningBox(this, message);
+                return;
+            }
         }
         m_resultView = 1;
     } else {

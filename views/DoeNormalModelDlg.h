@@ -7,6 +7,7 @@
 #include <QDialog>
 
 class QAction;
+class QCheckBox;
 class QMenu;
 class QListWidgetItem;
 
@@ -36,6 +37,8 @@ protected:
     void initConnection() override;
 
 private slots:
+    // Several responses in one fit: Y then adds every selected column to those listed.
+    void onSeveralResponsesToggled(bool on);
     void onClickedY();
     void onClickedAdd();
     void onClickedRemove();
@@ -55,6 +58,7 @@ private slots:
     void updateModelControls();
 
 private:
+    QCheckBox* m_severalResponses = nullptr;
     void refreshResponseList();
     void refreshModelList();
     void refreshFactorList();

@@ -1,4 +1,5 @@
 #include "DoeRegressionResultDlg.h"
+#include "DoeJointProfilerDlg.h"
 #include "ui_DoeRegressionResultDlg.h"
 
 #include "DoeMonteCarloResTableDlg.h"
@@ -87,6 +88,7 @@ void DoeRegressionResultDlg::setDataToUI()
     connect(save, SIGNAL(clicked(bool)), new DoeReportExportActions(nullptr, nullptr, this, save),
             SLOT(slotSaveReport()));
     m_form->verticalLayout_2->insertWidget(0, save);
+    DoeJointProfilerDlg::addLauncher(m_facade, this, m_form->verticalLayout);
 
     buildTables();
     loadRegressionData();

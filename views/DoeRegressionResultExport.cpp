@@ -1,6 +1,9 @@
 // The whole report as a PDF: headings, tables and notes as real text, plots as vector drawings,
 // in the order the report shows them, over as many pages as needed.
 #include "DoeRegressionResultDlg.h"
+#include "DoeJointProfilerDlg.h"
+
+#include <memory>
 #include "ui_DoeRegressionResultDlg.h"
 
 #include "DoeDurableFile.h"
@@ -266,6 +269,34 @@ bool DoeRegressionResultDlg::exportReport(const QString& path, QString& err)
         }
         if (m_capabilityLabel)
             pages.paragraph(m_capabilityLabel->text());
+    }
+
+    // A fit of several responses: the joint profiler as the user left it, else one at its optimum.
+    QList<QString> fitted;
+    m_facade->getModelResponseList(fitted);
+    if (fitted.size() > 1) {
+        pages.heading("Joint Desirability", 13, 300);
+        DoeJointProfilerDlg* joint = findChild<DoeJointProfilerDlg*>();
+        std::unique_ptr<DoeJointProfilerDlg> fresh;
+        if (!joint) {
+            fresh.reset(new DoeJointProfilerDlg(m_facade, nullptr));
+            if (fresh->isValid())
+                fresh->slotMaximize();
+            joint = fresh.get();
+        }
+        if (joint->isValid()) {
+            joint->plotArea()->adjustSize();
+            QVector<QPair<QCustomPlot*, QPoint>> jointCells;
+            QSize jointFrame;
+            for (QCustomPlot* p : joint->plotArea()->findChildren<QCustomPlot*>()) {
+                jointCells.append({p, p->pos()});
+                jointFrame = jointFrame.expandedTo(QSize(p->x() + p->width(), p->y() + p->height()));
+            }
+            pages.plots(jointCells, jointFrame);
+            pages.table(joint->optimumTable());
+        } else {
+            pages.paragraph("Not available.");
+        }
     }
 
     pages.heading("Sensitivity Analysis", 13, 20);

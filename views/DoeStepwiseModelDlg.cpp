@@ -2,6 +2,7 @@
 #include "ui_DoeStepwiseModelDlg.h"
 
 #include "DoeBussinessApi.h"
+#include "DoeJointProfilerDlg.h"
 #include "DoeRegressionResultDlg.h"
 #include "DoeStepwiseModelWidget.h"
 
@@ -53,6 +54,7 @@ void DoeStepwiseModelDlg::setDataToUI()
         m_widgets.append(widget);
         m_reports.insert(i, nullptr);
     }
+    DoeJointProfilerDlg::addLauncher(m_facade, this, m_form->verticalLayout);
 }
 
 void DoeStepwiseModelDlg::initConnection()

@@ -441,6 +441,7 @@ void DoeTableDlg::closeAllDlg()
 {
     delete m_reportDlg;
     m_reportDlg = nullptr;
+    qDeleteAll(findChildren<DoeRegressionResultDlg*>(QString(), Qt::FindDirectChildrenOnly));
     delete m_stepwiseDlg;
     m_stepwiseDlg = nullptr;
 }
@@ -474,6 +475,19 @@ void DoeTableDlg::openReportWindow()
     m_reportDlg->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_reportDlg, SIGNAL(destroyed()), this, SLOT(onReportDlgDestroyed()));
     m_reportDlg->show();
+    // A fit of several responses: each response keeps its own report.
+    QList<QString> responses;
+    m_api->getModelResponseList(responses);
+    for (int k = 1; k < responses.size(); ++k) {
+        auto* report = new DoeRegressionResultDlg(m_api, k, this);
+        if (!report->initialize()) {
+            delete report;
+            continue;
+        }
+        report->setAttribute(Qt::WA_DeleteOnClose);
+        report->setObjectName(QStringLiteral("doe_regression_result_dlg_%1").arg(k));
+        report->show();
+    }
 }
 
 void DoeTableDlg::slotTableLoad()
