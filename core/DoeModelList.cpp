@@ -4,7 +4,12 @@ namespace doeBussiness {
 
 namespace {
 
-bool hasForeignAttributes(const DoeDesignModel& m) { return (m.attributes & ~ModelAttr_RsmContinuous) != 0; }
+// Only a main effect may be random.
+bool hasForeignAttributes(const DoeDesignModel& m)
+{
+    const int allowed = ModelAttr_RsmContinuous | (m.terms.size() == 1 ? ModelAttr_RandomEffect : 0);
+    return (m.attributes & ~allowed) != 0;
+}
 
 }  // namespace
 

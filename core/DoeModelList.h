@@ -1,6 +1,7 @@
 #pragma once
 // Ordered list of model terms with the position of the intercept term. No two terms are equal
-// (same names, same counts); every term carries attributes 0 or ModelAttr_RsmContinuous.
+// (same names, same counts); every term carries attributes 0 or ModelAttr_RsmContinuous
+// (a main effect may also carry ModelAttr_RandomEffect).
 #include <QHash>
 #include <QList>
 #include <QString>
