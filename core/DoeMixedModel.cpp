@@ -27,6 +27,7 @@ struct Gram {
     int n = 0, p = 0, q = 0;
     QVector<int> offset;  // first Z column of each term, then q
     MatrixXd UU, ZU, S;   // U'U, Z'U, Z'Z
+    double yss = 0.0;     // sum of squares of y about its mean: the scale of an exact fit
     bool diagonal = true; // Z'Z is diagonal (one random term)
     int terms() const { return offset.size() - 1; }
 };
@@ -47,6 +48,7 @@ Gram makeGram(const MatrixXd& X, const VectorXd& y, const QVector<QVector<int>>&
     }
     g.q = g.offset.last();
     g.UU = U.transpose() * U;
+    g.yss = (y.array() - y.mean()).square().sum();
     g.ZU = MatrixXd::Zero(g.q, g.p + 1);
     g.S = MatrixXd::Zero(g.q, g.q);
     for (int i = 0; i < g.n; ++i) {
@@ -107,8 +109,8 @@ double profiledCriterion(const Gram& g, const VectorXd& gamma, double* sigma2 = 
     const double rss = W(g.p, g.p) - xty.dot(llt.solve(xty));
     const int df = g.n - g.p;
     const double s2 = rss / df;
-    // A residual at rounding level of y'y is an exact fit.
-    if (!(rss > 1e-24 * g.UU(g.p, g.p)) || !std::isfinite(s2))
+    // A residual at rounding level is an exact fit.
+    if (!(rss > 1e-13 * g.yss) || !std::isfinite(s2))
         return kInf;
     if (sigma2)
         *sigma2 = s2;
@@ -289,8 +291,7 @@ VectorXd searchRatios(const Gram& g)
 VectorXd polish(const Gram& g, VectorXd variances)
 {
     const int K = g.terms();
-    auto crit = [&](const VectorXd& v) { return v[K] > 0.0 ? profiledCriterion(g, v.head(K) / v[K]) : kInf; };
-    double current = crit(variances);
+    double current = profiledCriterion(g, variances.head(K) / variances[K]);
     for (int it = 0; it < 50; ++it) {
         const Evaluation e = evaluate(g, variances);
         if (!e.ok)
@@ -299,7 +300,13 @@ VectorXd polish(const Gram& g, VectorXd variances)
         bool moved = false;
         for (double f = 1.0; f > 1e-3 && !moved; f *= 0.5) {
             VectorXd next = (variances + f * step).cwiseMax(0.0);
-            const double c = crit(next);
+            if (!(next[K] > 0.0))
+                continue;
+            // The residual variance that is optimal for these ratios.
+            double s2 = 0.0;
+            const double c = profiledCriterion(g, next.head(K) / next[K], &s2);
+            next.head(K) *= s2 / next[K];
+            next[K] = s2;
             if (c <= current + 1e-12 * std::fabs(current)) {
                 const double change = ((next - variances).cwiseAbs().array()
                                        / (variances.cwiseAbs().array() + 1e-300)).maxCoeff();
@@ -333,7 +340,10 @@ DoeMixedModelFit fitMixedModel(const MatrixXd& X, const VectorXd& y, const QVect
             return fit;
         }
     }
-    const Gram g = makeGram(X, y, groups);
+    // Centring the response keeps a large offset from costing precision; the intercept takes it back.
+    const bool intercept = (X.col(0).array() == 1.0).all();
+    const double offset = intercept ? y.mean() : 0.0;
+    const Gram g = makeGram(X, y.array() - offset, groups);
     fit.message = identifiability(g, termNames);
     if (!fit.message.isEmpty())
         return fit;
@@ -354,6 +364,7 @@ DoeMixedModelFit fitMixedModel(const MatrixXd& X, const VectorXd& y, const QVect
     }
     fit.variances = variances;
     fit.beta = e.beta;
+    fit.beta[0] += offset;
     fit.cov = e.phi;
     fit.P = e.P;
     fit.varianceCov = 2.0 * symmetricInverse(e.ie2);

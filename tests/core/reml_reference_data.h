@@ -57,14 +57,16 @@ const KrTest kSplitPlotTests[] = {
 const double kSplitPlotRemlCriterion = 74.7070615304316;
 
 // categorical: y ~ A + B + M + (1 | WP)
+// Its first "a" row leads, so that the table lists the levels of M as a, b, c (the fit does not
+// depend on the order of the rows).
 const Row kCategoricalRows[] = {
+    {"2", 1, -1, -1, "a", 6.066},
     {"1", -1, 0, -1, "b", 2.828},
     {"1", -1, -1, 1, "b", 2.572},
     {"1", -1, -1, 1, "c", 3.111},
     {"1", -1, 1, -1, "c", 3.563},
     {"2", 1, -1, 1, "b", 5.995},
     {"2", 1, -1, 1, "c", 6.040},
-    {"2", 1, -1, -1, "a", 6.066},
     {"2", 1, -1, -1, "c", 5.402},
     {"3", -1, 0, -1, "c", 3.211},
     {"3", -1, 1, 1, "c", 3.941},

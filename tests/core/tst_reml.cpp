@@ -104,7 +104,7 @@ TEST(Reml, SplitPlotFitsEqualLmerTestWithKenwardRoger)
         for (int i = 0; i < set.effectCount; ++i) {
             const QString name = ourName(set.effects[i].name);
             const int p = i == 0 ? 0 : names.indexOf(name);
-            ASSERT_GE(p, 0) << name.toStdString();
+            ASSERT_GE(p, 0) << name.toStdString() << " among " << QStringList(names.toList()).join(' ').toStdString();
             double est = NAN, se = NAN, t = NAN, pt = NAN;
             api.getRunParameter(p, est, se, t, pt, 0);
             expectRelative(est, set.effects[i].estimate, "estimate " + name.toStdString());
