@@ -12,7 +12,10 @@ bool DoeFitModelManager::isWholePlotTerm(const DoeDesignModel& m)
            && (m.terms.first() == QLatin1String("Whole Plots") || m.terms.first() == QLatin1String("Whole-Whole Plots"));
 }
 
-DoeFitModelManager::DoeFitModelManager() = default;
+DoeFitModelManager::DoeFitModelManager()
+{
+    m_models.allowRandomEffects(true);
+}
 
 DoeFitModelManager::~DoeFitModelManager() = default;
 
@@ -191,6 +194,7 @@ bool DoeFitModelManager::genModelRsmByGivenListAndClearOld(const QStringList& na
 void DoeFitModelManager::setModelList(const DoeModelList& models)
 {
     m_models = models;
+    m_models.allowRandomEffects(true);
     refreshModelFactorList();
 }
 

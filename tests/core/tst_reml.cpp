@@ -49,6 +49,7 @@ struct DataSet {
     int effectCount;
     const reml_reference::KrTest* tests;
     int testCount;
+    QVector<double> firstRowX;  // model row of the first data row, in R's parameters
 };
 
 // Loads the table, lists the terms (each "A*B" style) and prepares the regression.
@@ -72,9 +73,11 @@ TEST(Reml, SplitPlotFitsEqualLmerTestWithKenwardRoger)
     using namespace reml_reference;
     const DataSet sets[] = {
         {"unbalanced split plot", tableRows(kSplitPlotRows, false), {"Whole Plots", "A", "B", "C", "Y"},
-         {"Whole Plots", "A", "B", "C", "A*B"}, kSplitPlotComponents, kSplitPlotEffects, 5, kSplitPlotTests, 4},
+         {"Whole Plots", "A", "B", "C", "A*B"}, kSplitPlotComponents, kSplitPlotEffects, 5, kSplitPlotTests, 4,
+         {1, -1, 1, 1, -1}},
         {"categorical sub-plot factor", tableRows(kCategoricalRows, true), {"Whole Plots", "A", "B", "M", "Y"},
-         {"Whole Plots", "A", "B", "M"}, kCategoricalComponents, kCategoricalEffects, 5, kCategoricalTests, 3},
+         {"Whole Plots", "A", "B", "M"}, kCategoricalComponents, kCategoricalEffects, 5, kCategoricalTests, 3,
+         {1, 1, -1, 1, 0}},
     };
     for (const DataSet& set : sets) {
         SCOPED_TRACE(set.what);
@@ -110,6 +113,14 @@ TEST(Reml, SplitPlotFitsEqualLmerTestWithKenwardRoger)
             expectRelative(est, set.effects[i].estimate, "estimate " + name.toStdString());
             expectRelative(se, set.effects[i].stdError, "std error " + name.toStdString());
         }
+
+        // Predictions use the REML fixed effects.
+        double expected = 0.0, pred = NAN, cl = NAN, pl = NAN, cu = NAN, pu = NAN;
+        for (int i = 0; i < set.effectCount; ++i)
+            expected += set.firstRowX[i] * set.effects[i].estimate;
+        api.predictResult(set.rows[0].mid(0, 4), pred, cl, pl, cu, pu, 0.05, 0);
+        expectRelative(pred, expected, "prediction");
+        EXPECT_TRUE(pl < cl && cl < pred && pred < cu && cu < pu);
 
         QVector<DoeEffectTest> tests;
         ASSERT_TRUE(api.getEffectTests(tests, 0, err));
