@@ -30,6 +30,8 @@ struct Gram {
     double yss = 0.0;     // sum of squares of y about its mean: the scale of an exact fit
     bool diagonal = true; // Z'Z is diagonal (one random term)
     int terms() const { return offset.size() - 1; }
+    // S A, cheap when S is diagonal.
+    MatrixXd mulS(const MatrixXd& A) const { return diagonal ? MatrixXd(S.diagonal().asDiagonal() * A) : MatrixXd(S * A); }
 };
 
 Gram makeGram(const MatrixXd& X, const VectorXd& y, const QVector<QVector<int>>& groups)
@@ -67,8 +69,11 @@ Gram makeGram(const MatrixXd& X, const VectorXd& y, const QVector<QVector<int>>&
 // H^-1 = I - Z M Z' with M = L (I + L S L)^-1 L, L = diag(sqrt gamma), and log |H|.
 struct Core {
     bool ok = false;
-    MatrixXd M;
+    MatrixXd M;          // dense, unless diagonal
+    VectorXd diagonalM;  // M of a single random term
+    bool diagonal = false;
     double logDetH = 0.0;
+    MatrixXd mul(const MatrixXd& A) const { return diagonal ? MatrixXd(diagonalM.asDiagonal() * A) : MatrixXd(M * A); }
 };
 
 Core makeCore(const Gram& g, const VectorXd& gamma)
@@ -81,7 +86,8 @@ Core makeCore(const Gram& g, const VectorXd& gamma)
     if (g.diagonal) {
         const VectorXd d = (lambda.array().square() * g.S.diagonal().array() + 1.0).matrix();
         c.logDetH = d.array().log().sum();
-        c.M = (lambda.array().square() / d.array()).matrix().asDiagonal();
+        c.diagonalM = (lambda.array().square() / d.array()).matrix();
+        c.diagonal = true;
         c.ok = std::isfinite(c.logDetH);
         return c;
     }
@@ -101,7 +107,7 @@ double profiledCriterion(const Gram& g, const VectorXd& gamma, double* sigma2 = 
     const Core c = makeCore(g, gamma);
     if (!c.ok)
         return kInf;
-    const MatrixXd W = g.UU - g.ZU.transpose() * c.M * g.ZU;
+    const MatrixXd W = g.UU - g.ZU.transpose() * c.mul(g.ZU);
     Eigen::LLT<MatrixXd> llt(W.topLeftCorner(g.p, g.p));
     if (llt.info() != Eigen::Success)
         return kInf;
@@ -140,16 +146,15 @@ Evaluation evaluate(const Gram& g, const VectorXd& variances)
     const Core c = makeCore(g, variances.head(K) / s);
     if (!c.ok)
         return e;
-    const MatrixXd& M = c.M;
-    const MatrixXd MS = M * g.S;
-    const MatrixXd MZU = M * g.ZU;
-    const MatrixXd SMZU = g.S * MZU;
-    const MatrixXd MSMZU = M * SMZU;
+    const MatrixXd MS = c.mul(g.S);
+    const MatrixXd MZU = c.mul(g.ZU);
+    const MatrixXd SMZU = g.mulS(MZU);
+    const MatrixXd MSMZU = c.mul(SMZU);
     const MatrixXd F1 = g.ZU.transpose() * MZU, F2 = MZU.transpose() * SMZU, F3 = SMZU.transpose() * MSMZU;
     const MatrixXd H1UU = g.UU - F1, H2UU = g.UU - 2.0 * F1 + F2, H3UU = g.UU - 3.0 * F1 + 3.0 * F2 - F3;
-    const MatrixXd H1ZU = g.ZU - SMZU, H2ZU = g.ZU - 2.0 * SMZU + g.S * MSMZU;
-    const MatrixXd SMS = g.S * MS;
-    const MatrixXd H1ZZ = g.S - SMS, H2ZZ = g.S - 2.0 * SMS + SMS * MS;
+    const MatrixXd H1ZU = g.ZU - SMZU, H2ZU = g.ZU - 2.0 * SMZU + g.mulS(MSMZU);
+    const MatrixXd SMS = g.mulS(MS);
+    const MatrixXd H1ZZ = g.S - SMS, H2ZZ = g.S - 2.0 * SMS + g.mulS(c.mul(SMS));
     const double trH1 = g.n - MS.trace();
     const double trH2 = g.n - 2.0 * MS.trace() + MS.cwiseProduct(MS.transpose()).sum();
 
@@ -219,13 +224,15 @@ MatrixXd symmetricInverse(const MatrixXd& A)
     return eig.eigenvectors() * inv.asDiagonal() * eig.eigenvectors().transpose();
 }
 
-int numericalRank(const MatrixXd& A)
+// Rank of a semi-definite matrix against the scale of the matrix it was derived from.
+int numericalRank(const MatrixXd& A, double scale)
 {
     if (A.size() == 0)
         return 0;
-    const VectorXd d = Eigen::SelfAdjointEigenSolver<MatrixXd>(A, Eigen::EigenvaluesOnly).eigenvalues();
-    const double top = std::max(d.cwiseAbs().maxCoeff(), 1.0);
-    return static_cast<int>((d.array() > 1e-9 * top).count());
+    // The pivots of a pivoted LDL' reveal the rank of a semi-definite matrix at a fraction of
+    // the cost of its eigenvalues.
+    const VectorXd d = Eigen::LDLT<MatrixXd>(A).vectorD();
+    return static_cast<int>((d.array() > 1e-9 * scale).count());
 }
 
 // The data must leave something for every variance to describe.
@@ -236,13 +243,14 @@ QString identifiability(const Gram& g, const QStringList& names)
     Eigen::LLT<MatrixXd> llt(g.UU.topLeftCorner(g.p, g.p));
     const MatrixXd zx = g.ZU.leftCols(g.p);
     const MatrixXd residual = g.S - zx * llt.solve(zx.transpose());
+    const double scale = std::max(g.S.diagonal().maxCoeff(), 1.0);
     QString message;
     for (int k = 0; k < g.terms(); ++k) {
         const int qk = g.offset[k + 1] - g.offset[k];
-        if (numericalRank(residual.block(g.offset[k], g.offset[k], qk, qk)) == 0)
+        if (numericalRank(residual.block(g.offset[k], g.offset[k], qk, qk), scale) == 0)
             message += QStringLiteral("Random effect %1 is confounded with the fixed effects\n").arg(names.value(k));
     }
-    if (message.isEmpty() && g.n - g.p - numericalRank(residual) < 1)
+    if (message.isEmpty() && g.n - g.p - numericalRank(residual, scale) < 1)
         message += QStringLiteral("No residual degrees of freedom are left beside the random effects\n");
     return message;
 }
