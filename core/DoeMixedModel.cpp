@@ -430,7 +430,9 @@ DoeKenwardRogerTest kenwardRogerTest(const DoeMixedModelFit& fit, const MatrixXd
     if (std::fabs(v0) < 1e-10)
         v0 = 0.0;
     const double x = 1.0 - a2 / q;
-    const double ratio = (std::fabs(x) < 1e-14 && std::fabs(v1) < 1e-14) ? 1.0 : x / v1;
+    // Both vanish together in balanced designs (A1 = A2 = q): the limit of the ratio is 1, and a
+    // quotient of two rounding errors would make the DF noise.
+    const double ratio = (std::fabs(x) < 1e-10 && std::fabs(v1) < 1e-10) ? 1.0 : x / v1;
     const double rho = ratio * ratio * v0 / (q * v2);
     t.denDF = 4.0 + (q + 2.0) / (q * rho - 1.0);
     const double scaling = std::fabs(t.denDF - 2.0) < 1e-2 ? 1.0 : t.denDF * x / (t.denDF - 2.0);

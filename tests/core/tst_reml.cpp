@@ -198,3 +198,47 @@ TEST(Reml, BoundaryAndUnidentifiableModels)
     expectRelative(fit.beta[0], 2.0, "mean", 1e-12);
     expectRelative(std::sqrt(fit.cov(0, 0)), std::sqrt(0.5), "SE", 1e-10);
 }
+
+// Two random terms: whole-whole plots (C) holding whole plots (A) holding runs (B).
+TEST(Reml, SplitSplitPlotHasTwoWholePlotStrata)
+{
+    using namespace reml_reference;
+    QVector<QStringList> rows;
+    for (const SplitSplitRow& r : kSplitSplitRows)
+        rows.append({r.wholeWholePlot, r.wholePlot, QString::number(r.a), QString::number(r.b),
+                     QString::number(r.c), QString::number(r.y, 'f', 3)});
+    DoeBussinessApi api;
+    QTemporaryDir dir;
+    QString err;
+    ASSERT_TRUE(prepareTerms(api, dir, {"Whole-Whole Plots", "Whole Plots", "A", "B", "C", "Y"}, rows,
+                             {"Whole-Whole Plots", "Whole Plots", "C", "A", "B", "A*B"}, err));
+    ASSERT_TRUE(api.runStandardLeastSquares(0, err)) << err.toStdString();
+    QVector<DoeVarianceComponent> vc;
+    ASSERT_TRUE(api.getVarianceComponents(vc, 0, err));
+    ASSERT_EQ(vc.size(), 3);
+    const Component* refs[] = {&kSplitSplitComponents[1], &kSplitSplitComponents[0], &kSplitSplitComponents[2]};
+    for (int k = 0; k < 3; ++k) {
+        expectRelative(vc[k].variance, refs[k]->variance, "variance " + vc[k].name.toStdString());
+        expectRelative(vc[k].stdError, refs[k]->stdError, "std error " + vc[k].name.toStdString());
+    }
+    QVector<DoeEffectTest> tests;
+    ASSERT_TRUE(api.getEffectTests(tests, 0, err));
+    ASSERT_EQ(tests.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const KrTest& ref = kSplitSplitTests[i];
+        EXPECT_EQ(tests[i].term, ourName(ref.term));
+        expectRelative(tests[i].denominatorDF, ref.denDF, std::string("DenDF ") + ref.term);
+        expectRelative(tests[i].fRatio, ref.fRatio, std::string("F ") + ref.term);
+        expectRelative(tests[i].probF, ref.probF, std::string("p ") + ref.term);
+    }
+    QVector<QString> names;
+    api.getSaveParamName(names, 0);
+    for (const Effect& e : kSplitSplitEffects) {
+        const int p = QString(e.name) == "(Intercept)" ? 0 : names.indexOf(ourName(e.name));
+        ASSERT_GE(p, 0) << e.name;
+        double est = NAN, se = NAN, t = NAN, pt = NAN;
+        api.getRunParameter(p, est, se, t, pt, 0);
+        expectRelative(est, e.estimate, std::string("estimate ") + e.name);
+        expectRelative(se, e.stdError, std::string("std error ") + e.name);
+    }
+}
