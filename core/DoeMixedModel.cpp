@@ -264,7 +264,6 @@ VectorXd searchRatios(const Gram& g)
     QVector<double> grid{0.0};
     for (int i = 0; i <= 32; ++i)
         grid.append(std::pow(10.0, -4.0 + 0.25 * i));
-    double best = crit(theta);
     for (int sweep = 0; sweep < (K == 1 ? 1 : 40); ++sweep) {
         double change = 0.0;
         for (int k = 0; k < K; ++k) {
@@ -286,7 +285,6 @@ VectorXd searchRatios(const Gram& g)
             const double v = r.second < low ? r.first : grid[at];
             change = std::max(change, std::fabs(v - theta[k]) / (1.0 + theta[k]));
             theta[k] = v;
-            best = std::min(best, std::min(r.second, low));
         }
         if (change < 1e-12)
             break;
