@@ -114,6 +114,9 @@ TEST_F(FitModelReml, WholePlotsEntersRandomAndStepwiseIsWithdrawn)
     click(child<QPushButton>(&dlg, "pushButton_attributes"));
     EXPECT_EQ(model->item(0)->text(), "Whole Plots & Random");
     EXPECT_FALSE(note->isHidden());
+    const QString shots = qEnvironmentVariable("VARISTRA_SHOTS_DIR");
+    if (!shots.isEmpty())
+        dlg.grab().save(shots + "/fit_model_random.png");
 }
 
 TEST_F(FitModelReml, RunShowsVarianceComponentsAndFixedEffectTests)
