@@ -263,7 +263,7 @@ public:
 
 private:
     // A REML fit of the slot replaces the engine's least-squares figures; false: none there.
-    bool _mixedRunModelResult(double& rmse, int slot) const;
+    bool _mixedRunModelResult(double& rmse, double& fRatio, double& probF, int slot) const;
     bool _mixedRunParameter(int param, double& estimate, double& stdError, double& tRatio, double& probT,
                             int slot) const;
     bool _mixedPredict(const QList<QString>& converted, double& o1, double& o2, double& o3, double& o4,

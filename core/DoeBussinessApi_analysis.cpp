@@ -237,7 +237,7 @@ void DoeBussinessApi::getRunModelResult(double& ssError, double& ssModel, int& d
     if (m_functionManager)
         m_functionManager->getRunModelResult(ssError, ssModel, dfModel, dfError, rmse, rSquare,
                                              rSquareAdj, fRatio, probF, slot);
-    _mixedRunModelResult(rmse, slot);
+    _mixedRunModelResult(rmse, fRatio, probF, slot);
 }
 
 void DoeBussinessApi::getRunParameter(int param, double& estimate, double& stdError, double& tRatio,

@@ -26,12 +26,16 @@ bool DoeBussinessApi::getVarianceComponents(QVector<DoeVarianceComponent>& out, 
     return true;
 }
 
-bool DoeBussinessApi::_mixedRunModelResult(double& rmse, int slot) const
+// The residual's standard deviation, and the whole-model test on Kenward-Roger DF instead of
+// the least-squares F that ignores the whole plots.
+bool DoeBussinessApi::_mixedRunModelResult(double& rmse, double& fRatio, double& probF, int slot) const
 {
     const auto mixed = m_tableManager ? m_tableManager->analysisData().mixedFits.value(slot) : nullptr;
     if (!mixed)
         return false;
     rmse = std::sqrt(mixed->components.last().variance);
+    fRatio = mixed->wholeModel.fRatio;
+    probF = mixed->wholeModel.probF;
     return true;
 }
 

@@ -56,6 +56,10 @@ std::shared_ptr<const DoeMixedModelState> fitMixedSlot(const LsqDesign& design, 
         state->tRatio.append(fit.beta[c] / se);
         state->probT.append(kenwardRogerTest(fit, QVector<int>{c}).probF);
     }
+    QVector<int> slopes;
+    for (int c = 1; c < terms.basis.size(); ++c)
+        slopes.append(c);
+    state->wholeModel = kenwardRogerTest(fit, slopes);
     const double total = fit.variances.sum();
     for (int k = 0; k < fit.variances.size(); ++k) {
         DoeVarianceComponent vc;

@@ -20,6 +20,7 @@ struct DoeMixedModelState {
     QVector<double> stdError, tRatio, probT;  // per fixed-effect column
     QVector<DoeVarianceComponent> components;
     QVector<DoeEffectTest> tests;
+    DoeKenwardRogerTest wholeModel;  // all fixed effects but the intercept
 };
 
 struct DoeMixedModelTerms {

@@ -46,6 +46,10 @@ report <- function(tag, d, form) {
   for (i in seq_len(nrow(a)))
     cat(sprintf("{\"%s\", %d, %.15g, %.15g, %.15g},\n", rownames(a)[i], a$NumDF[i], a$DenDF[i],
                 a$`F value`[i], a$`Pr(>F)`[i]))
+  L <- diag(length(fixef(fit)))[-1, , drop = FALSE]
+  w <- lmerTest::contest(fit, L, ddf = "Kenward-Roger", joint = TRUE)
+  cat(sprintf("whole model (NumDF, DenDF, F, p): {%d, %.15g, %.15g, %.15g}\n", w$NumDF, w$DenDF,
+              w$`F value`, w$`Pr(>F)`))
   cat(sprintf("REML criterion %.15g, optimiser message: %s\n", REMLcrit(fit),
               paste(fit@optinfo$conv$lme4$messages, collapse = "; ")))
 }

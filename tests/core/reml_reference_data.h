@@ -38,6 +38,8 @@ const KrTest kSplitPlotTests[] = {
     {"C", 1, 14.5153100915107, 37.5349891471494, 2.23758794750397e-05},
     {"A:B", 1, 15.1850189888005, 17.5160888608371, 0.000776883272949606},
 };
+// All fixed effects but the intercept at once (lmerTest::contest, joint, Kenward-Roger).
+const KrTest kSplitPlotWholeModel = {"whole model", 4, 13.6803205899329, 18.4200361908071, 2.10232989012515e-05};
 const double kSplitPlotRemlCriterion = 74.7070615304316;
 
 // categorical: y ~ A + B + M + (1 | WP)
@@ -69,6 +71,7 @@ const KrTest kCategoricalTests[] = {
     {"B", 1, 16.4056622358057, 1.5907903008859, 0.22485390921835},
     {"M", 2, 16.8486864812109, 2.09626650321247, 0.153818989939206},
 };
+const KrTest kCategoricalWholeModel = {"whole model", 4, 11.9462433426899, 8.26775703436988, 0.00194997602137498};
 const double kCategoricalRemlCriterion = 57.8807906296938;
 
 

@@ -50,6 +50,7 @@ struct DataSet {
     const reml_reference::KrTest* tests;
     int testCount;
     QVector<double> firstRowX;  // model row of the first data row, in R's parameters
+    const reml_reference::KrTest* wholeModel;
 };
 
 // Loads the table, lists the terms (each "A*B" style) and prepares the regression.
@@ -74,10 +75,10 @@ TEST(Reml, SplitPlotFitsEqualLmerTestWithKenwardRoger)
     const DataSet sets[] = {
         {"unbalanced split plot", tableRows(kSplitPlotRows, false), {"Whole Plots", "A", "B", "C", "Y"},
          {"Whole Plots", "A", "B", "C", "A*B"}, kSplitPlotComponents, kSplitPlotEffects, 5, kSplitPlotTests, 4,
-         {1, -1, 1, 1, -1}},
+         {1, -1, 1, 1, -1}, &kSplitPlotWholeModel},
         {"categorical sub-plot factor", tableRows(kCategoricalRows, true), {"Whole Plots", "A", "B", "M", "Y"},
          {"Whole Plots", "A", "B", "M"}, kCategoricalComponents, kCategoricalEffects, 5, kCategoricalTests, 3,
-         {1, 1, -1, 1, 0}},
+         {1, 1, -1, 1, 0}, &kCategoricalWholeModel},
     };
     for (const DataSet& set : sets) {
         SCOPED_TRACE(set.what);
@@ -113,6 +114,14 @@ TEST(Reml, SplitPlotFitsEqualLmerTestWithKenwardRoger)
             expectRelative(est, set.effects[i].estimate, "estimate " + name.toStdString());
             expectRelative(se, set.effects[i].stdError, "std error " + name.toStdString());
         }
+
+        // The summary of fit: the residual's SD and the joint test of every fixed effect.
+        double sse, ssm, rmse = NAN, r2, r2a, f = NAN, pf = NAN;
+        int dfm = 0, dfe = 0;
+        api.getRunModelResult(sse, ssm, dfm, dfe, rmse, r2, r2a, f, pf, 0);
+        expectRelative(rmse, std::sqrt(set.components[1].variance), "RMSE");
+        expectRelative(f, set.wholeModel->fRatio, "whole-model F");
+        expectRelative(pf, set.wholeModel->probF, "whole-model p");
 
         // Predictions use the REML fixed effects.
         double expected = 0.0, pred = NAN, cl = NAN, pl = NAN, cu = NAN, pu = NAN;
