@@ -16,6 +16,7 @@
 #include "DoeDesignStructure.h"
 #include "DoeEffectTest.h"
 #include "DoeJointDesirability.h"
+#include "DoeVarianceComponent.h"
 #include "DoeLackOfFit.h"
 #include "DoeRegressionSlotSettings.h"
 #include "DoeTableCellEdit.h"
@@ -293,6 +294,9 @@ public:
     bool runStandardLeastSquares(int modelIndex, QString& err);
     // Whole-term partial F tests of the fitted slot, in term order, intercept excluded.
     bool getEffectTests(QVector<DoeEffectTest>& out, int modelIndex, QString& err) const;
+    // With a term marked ModelAttr_RandomEffect the fit is a REML mixed model: its variance
+    // components, the random terms in order and then "Residual"; false when the slot has none.
+    bool getVarianceComponents(QVector<DoeVarianceComponent>& out, int modelIndex, QString& err) const;
     // ---- end of standard least squares ----
 
     // ---- augmenting the design table with runs ----
@@ -344,6 +348,14 @@ public:
     bool simulateJointDefects(int runs, const QVector<QPair<double, double>>& limits, double& jointRate,
                               QVector<double>& rates, QString& err);
     // ---- end of several responses ----
+
+private:
+    // A REML fit of the slot replaces the engine's least-squares figures; false: none there.
+    bool _mixedRunModelResult(double& rmse, double& fRatio, double& probF, int slot) const;
+    bool _mixedRunParameter(int param, double& estimate, double& stdError, double& tRatio, double& probT,
+                            int slot) const;
+    bool _mixedPredict(const QList<QString>& converted, double& o1, double& o2, double& o3, double& o4,
+                       double& o5, double alpha, int slot) const;
 
 private:
     void _genModel_RSM_ByGivenList(const QStringList& names);

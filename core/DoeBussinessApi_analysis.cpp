@@ -213,8 +213,10 @@ void DoeBussinessApi::_discardFit()
         m_functionManager->releaseRegressionSlots();
     if (m_fitModelManager)
         m_fitModelManager->slotSettings().clear();
-    if (m_tableManager)
+    if (m_tableManager) {
         m_tableManager->analysisData().monteCarloTables.clear();
+        m_tableManager->analysisData().mixedFits.clear();
+    }
 }
 
 bool DoeBussinessApi::_isRegressionSlot(int slot) const
@@ -226,6 +228,7 @@ bool DoeBussinessApi::runModel(int slot)
 {
     if (!m_functionManager || !m_tableManager || !m_fitModelManager || !_isRegressionSlot(slot))
         return false;
+    m_tableManager->analysisData().mixedFits.remove(slot);
     m_functionManager->runModel(slot);
     refreshMonteCarloData();
     m_tableManager->analysisData().monteCarloTables =
@@ -240,6 +243,7 @@ void DoeBussinessApi::getRunModelResult(double& ssError, double& ssModel, int& d
     if (m_functionManager)
         m_functionManager->getRunModelResult(ssError, ssModel, dfModel, dfError, rmse, rSquare,
                                              rSquareAdj, fRatio, probF, slot);
+    _mixedRunModelResult(rmse, fRatio, probF, slot);
 }
 
 void DoeBussinessApi::getRunParameter(int param, double& estimate, double& stdError, double& tRatio,
@@ -247,6 +251,7 @@ void DoeBussinessApi::getRunParameter(int param, double& estimate, double& stdEr
 {
     if (m_functionManager)
         m_functionManager->getRunParameter(param, estimate, stdError, tRatio, probT, slot);
+    _mixedRunParameter(param, estimate, stdError, tRatio, probT, slot);
 }
 
 void DoeBussinessApi::getSaveFacName(QVector<QString>& out, int slot) const
@@ -314,6 +319,8 @@ void DoeBussinessApi::predictResult(const QList<QString>& values, double& o1, do
         err += bad;
         return;
     }
+    if (_mixedPredict(converted, o1, o2, o3, o4, o5, alpha, slot))
+        return;
     m_functionManager->predictResult(converted, o1, o2, o3, o4, o5, alpha, slot);
 }
 

@@ -5,6 +5,8 @@
 #include "DoeFitModelManager.h"
 #include "DoeFunctionManager.h"
 #include "DoeLeastSquares.h"
+#include "DoeLsqDesign.h"
+#include "DoeMixedModelSlot.h"
 #include "DoeTableManager.h"
 
 #include <Eigen/Core>
@@ -15,14 +17,6 @@
 namespace doeBussiness {
 
 namespace {
-
-// The model matrix of every engine parameter over the usable regression rows, in the engine's
-// coding: continuous and discrete numeric factors on -1..1, categorical ones as effect columns
-// whose last level is -1.
-struct LsqDesign {
-    Eigen::MatrixXd X;
-    Eigen::VectorXd y;
-};
 
 bool factorColumns(const DoeDesignTableColumInfo& col, const QString& cell, int factor,
                    const doeFunc::DoeParameterLayout& layout, QVector<double>& columns)
@@ -58,34 +52,45 @@ bool factorColumns(const DoeDesignTableColumInfo& col, const QString& cell, int 
     return true;
 }
 
-bool buildDesign(const DoeRegressionData& data, const doeFunc::DoeParameterLayout& layout, int response,
-                 LsqDesign& out)
+}  // namespace
+
+bool codeParameterRow(const DoeRegressionData& data, const doeFunc::DoeParameterLayout& layout,
+                      const QVector<QString>& cells, QVector<double>& row)
 {
     const QList<QString>& factors = data.factorNames();
     const int columns = layout.columnFactor.size();
     const int params = layout.parameterPowers.size();
+    if (cells.size() < factors.size())
+        return false;
+    QVector<double> cols(columns, 0.0);
+    cols[0] = 1.0;
+    for (int f = 0; f < factors.size(); ++f)
+        if (!factorColumns(data.columnInfo().value(factors[f]), cells[f], f, layout, cols))
+            return false;
+    row = QVector<double>(params, 1.0);
+    for (int p = 0; p < params; ++p)
+        for (int c = 0; c < columns && c < layout.parameterPowers[p].size(); ++c)
+            for (int k = 0; k < layout.parameterPowers[p][c]; ++k)
+                row[p] *= cols[c];
+    return true;
+}
+
+bool buildDesign(const DoeRegressionData& data, const doeFunc::DoeParameterLayout& layout, int response,
+                 LsqDesign& out)
+{
+    const int params = layout.parameterPowers.size();
     QVector<QVector<double>> rows;
     QVector<double> ys;
+    out.dataRows.clear();
     for (int r = 0; r < data.convertedFactors().size(); ++r) {
-        const QVector<QString>& cells = data.convertedFactors()[r];
         bool ok = false;
         const double yv = data.convertedResponses().value(r).value(response).toDouble(&ok);
-        if (!ok || !std::isfinite(yv) || cells.size() < factors.size())
+        QVector<double> row;
+        if (!ok || !std::isfinite(yv) || !codeParameterRow(data, layout, data.convertedFactors()[r], row))
             continue;
-        QVector<double> cols(columns, 0.0);
-        cols[0] = 1.0;
-        bool usable = true;
-        for (int f = 0; f < factors.size() && usable; ++f)
-            usable = factorColumns(data.columnInfo().value(factors[f]), cells[f], f, layout, cols);
-        if (!usable)
-            continue;
-        QVector<double> row(params, 1.0);
-        for (int p = 0; p < params; ++p)
-            for (int c = 0; c < columns && c < layout.parameterPowers[p].size(); ++c)
-                for (int k = 0; k < layout.parameterPowers[p][c]; ++k)
-                    row[p] *= cols[c];
         rows.append(row);
         ys.append(yv);
+        out.dataRows.append(r);
     }
     if (rows.isEmpty())
         return false;
@@ -99,6 +104,8 @@ bool buildDesign(const DoeRegressionData& data, const doeFunc::DoeParameterLayou
     return true;
 }
 
+namespace {
+
 // Power of each factor in parameter p.
 QVector<int> factorPowers(const doeFunc::DoeParameterLayout& layout, int p, int factorCount)
 {
@@ -111,8 +118,8 @@ QVector<int> factorPowers(const doeFunc::DoeParameterLayout& layout, int p, int 
     return powers;
 }
 
-// Parameters (never the intercept) whose factor powers are those of the term; empty when the
-// engine has none, or when the term names something that is not a model factor.
+}  // namespace
+
 QVector<int> termParameters(const DoeDesignModel& term, const QList<QString>& factors,
                             const doeFunc::DoeParameterLayout& layout)
 {
@@ -130,8 +137,6 @@ QVector<int> termParameters(const DoeDesignModel& term, const QList<QString>& fa
     return params;
 }
 
-// The parameter layout and the coded design matrix of a built regression slot; the message
-// says which of the two is missing.
 bool loadDesign(doeFunc::DoeFunctionManager& link, const DoeRegressionData& data, bool slotOk, int modelIndex,
                 doeFunc::DoeParameterLayout& layout, LsqDesign& design, QString& err)
 {
@@ -145,8 +150,6 @@ bool loadDesign(doeFunc::DoeFunctionManager& link, const DoeRegressionData& data
     }
     return true;
 }
-
-}  // namespace
 
 bool DoeBussinessApi::isFitModel_PersonalityChosen() const
 {
@@ -167,11 +170,16 @@ bool DoeBussinessApi::runStandardLeastSquares(int modelIndex, QString& err)
     QList<DoeDesignModel> terms;
     QVector<QVector<int>> termParams;
     QVector<int> entered{0};
+    DoeMixedModelTerms mixedTerms;
     for (int i = 0; i < m_fitModelManager->getModelDataSize(); ++i) {
         DoeDesignModel term;
         QString ignored;
         if (!m_fitModelManager->getModelDataByIdx(i, term, ignored) || term.isInterceptTerm())
             continue;
+        if (term.attributes & ModelAttr_RandomEffect) {
+            mixedTerms.randomTerms.append(term);
+            continue;
+        }
         terms.append(term);
         termParams.append(termParameters(term, data.factorNames(), layout));
         entered += termParams.last();
@@ -191,12 +199,25 @@ bool DoeBussinessApi::runStandardLeastSquares(int modelIndex, QString& err)
             err += f + QLatin1Char('\n');
         return false;
     }
+    // With random effects listed the fixed effects and the variances come from REML.
+    std::shared_ptr<const DoeMixedModelState> mixed;
+    if (!mixedTerms.randomTerms.isEmpty()) {
+        mixedTerms.basis = fit.basis;
+        mixedTerms.fixedTerms = terms;
+        mixedTerms.fixedParams = termParams;
+        mixed = fitMixedSlot(design, data, mixedTerms, err);
+        if (!mixed)
+            return false;
+    }
     QVector<QPair<int, int>> flags;
     m_functionManager->getMFInfo(flags, modelIndex);
     for (int p = 1; p < flags.size(); ++p)
         flags[p].first = entered.contains(p) ? 1 : 0;
     setMFInfo(flags, modelIndex);
-    return runModel(modelIndex);
+    const bool ran = runModel(modelIndex);
+    if (ran && mixed)
+        m_tableManager->analysisData().mixedFits.insert(modelIndex, mixed);
+    return ran;
 }
 
 bool DoeBussinessApi::getEffectTests(QVector<DoeEffectTest>& out, int modelIndex, QString& err) const
@@ -205,6 +226,10 @@ bool DoeBussinessApi::getEffectTests(QVector<DoeEffectTest>& out, int modelIndex
     if (!m_functionManager || !m_tableManager || !m_fitModelManager) {
         err += QStringLiteral("Unknown error\n");
         return false;
+    }
+    if (const auto mixed = m_tableManager->analysisData().mixedFits.value(modelIndex)) {
+        out = mixed->tests;
+        return true;
     }
     doeFunc::DoeParameterLayout layout;
     const DoeRegressionData& data = m_tableManager->analysisData().regression;

@@ -18,8 +18,10 @@ enum EDoeResponseGoal : int { Maximize = 0, MatchTarget = 1, Minimize = 2, None 
 enum EDoeFitModel_Personality : int { StandardLeastSquares = 0, Stepwise = 1 };
 enum EDoeFitModel_Emphasis : int { EffectLeverage = 0, EffectScreening = 1, MinimalReport = 2 };
 
-// The only attribute bit a model term may carry: a continuous main effect of a response surface.
+// Attribute bits of a model term: a continuous main effect of a response surface, and a main
+// effect whose levels are random draws (a whole plot), fitted as a variance component by REML.
 constexpr int ModelAttr_RsmContinuous = 0x20;
+constexpr int ModelAttr_RandomEffect = 0x40;
 
 struct PLAN_CORE_EXPORT DoeDesignFactor
 {

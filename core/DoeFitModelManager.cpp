@@ -6,7 +6,16 @@
 
 namespace doeBussiness {
 
-DoeFitModelManager::DoeFitModelManager() = default;
+bool DoeFitModelManager::isWholePlotTerm(const DoeDesignModel& m)
+{
+    return m.terms.size() == 1
+           && (m.terms.first() == QLatin1String("Whole Plots") || m.terms.first() == QLatin1String("Whole-Whole Plots"));
+}
+
+DoeFitModelManager::DoeFitModelManager()
+{
+    m_models.allowRandomEffects(true);
+}
 
 DoeFitModelManager::~DoeFitModelManager() = default;
 
@@ -43,6 +52,8 @@ int DoeFitModelManager::listPosition(int idx) const
 
 bool DoeFitModelManager::addModelData(DoeDesignModel& m, QString& err)
 {
+    if (isWholePlotTerm(m))
+        m.attributes |= ModelAttr_RandomEffect;
     if (!m_models.add(m, err))
         return false;
     refreshModelFactorList();
@@ -137,9 +148,16 @@ void DoeFitModelManager::generateRsmTerms(const QStringList& names, const DoeTab
         const bool continuous = col >= 0 && table.columns().at(col).role == Continuous;
         DoeDesignModel main(QStringList{names[i]}, true, continuous ? ModelAttr_RsmContinuous : 0);
         QString ignored;
+        // A whole-plot column enters as a random main effect, never in products.
+        if (isWholePlotTerm(main)) {
+            main.attributes = ModelAttr_RandomEffect;
+            m_models.add(main, ignored);
+            continue;
+        }
         m_models.add(main, ignored);
         for (int j = i; j < names.size(); ++j)
-            pairs.append(QStringList{names[i], names[j]});
+            if (!isWholePlotTerm(DoeDesignModel(QStringList{names[j]})))
+                pairs.append(QStringList{names[i], names[j]});
     }
     for (const QStringList& pair : qAsConst(pairs)) {
         DoeDesignModel term(pair);
@@ -162,7 +180,8 @@ bool DoeFitModelManager::genModelRsmByGivenList(const QStringList& names, const 
         const int col = table->columnIndex(term.terms.first());
         if (col < 0)
             continue;
-        term.attributes = table->columns().at(col).role == Continuous ? ModelAttr_RsmContinuous : 0;
+        term.attributes = (table->columns().at(col).role == Continuous ? ModelAttr_RsmContinuous : 0)
+                          | (term.attributes & ModelAttr_RandomEffect);
         m_models.set(listPosition(i), term, ignored);
     }
     generateRsmTerms(names, *table);
@@ -182,6 +201,7 @@ bool DoeFitModelManager::genModelRsmByGivenListAndClearOld(const QStringList& na
 void DoeFitModelManager::setModelList(const DoeModelList& models)
 {
     m_models = models;
+    m_models.allowRandomEffects(true);
     refreshModelFactorList();
 }
 

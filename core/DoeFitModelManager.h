@@ -53,6 +53,8 @@ public:
 
     // The term generation itself: main effects of `names`, then their squares and pairs.
     void generateRsmTerms(const QStringList& names, const DoeTableManager& table);
+    // A main effect of a "Whole Plots" or "Whole-Whole Plots" column: random by default.
+    static bool isWholePlotTerm(const DoeDesignModel& m);
 
     DoeModelList& modelList() { return m_models; }
     const DoeModelList& modelList() const { return m_models; }

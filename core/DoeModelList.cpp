@@ -4,7 +4,13 @@ namespace doeBussiness {
 
 namespace {
 
-bool hasForeignAttributes(const DoeDesignModel& m) { return (m.attributes & ~ModelAttr_RsmContinuous) != 0; }
+// Only a main effect may be random, and only in a list that allows random effects.
+bool hasForeignAttributes(const DoeDesignModel& m, bool randomEffects)
+{
+    const int allowed =
+        ModelAttr_RsmContinuous | (randomEffects && m.terms.size() == 1 ? ModelAttr_RandomEffect : 0);
+    return (m.attributes & ~allowed) != 0;
+}
 
 }  // namespace
 
@@ -16,7 +22,7 @@ DoeModelList::DoeModelList()
 }
 
 DoeModelList::DoeModelList(const DoeModelList& other)
-    : m_keyCounts(other.m_keyCounts), m_interceptIndex(other.m_interceptIndex)
+    : m_keyCounts(other.m_keyCounts), m_interceptIndex(other.m_interceptIndex), m_randomEffects(other.m_randomEffects)
 {
     m_terms.reserve(other.m_terms.size());
     for (const auto& t : other.m_terms)
@@ -81,7 +87,7 @@ bool DoeModelList::add(DoeDesignModel& m, QString& err)
         err += QStringLiteral("Invalid variable\n");
         return false;
     }
-    if (hasForeignAttributes(m)) {
+    if (hasForeignAttributes(m, m_randomEffects)) {
         err += QStringLiteral("Error\n");
         return false;
     }
@@ -121,7 +127,7 @@ bool DoeModelList::set(int idx, DoeDesignModel& m, QString& err)
         countKey(stored, 1);
         return true;
     }
-    if (hasForeignAttributes(m)) {
+    if (hasForeignAttributes(m, m_randomEffects)) {
         err += QStringLiteral("Error\n");
         m = stored;
         return false;

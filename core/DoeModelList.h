@@ -1,6 +1,7 @@
 #pragma once
 // Ordered list of model terms with the position of the intercept term. No two terms are equal
-// (same names, same counts); every term carries attributes 0 or ModelAttr_RsmContinuous.
+// (same names, same counts); every term carries attributes 0 or ModelAttr_RsmContinuous
+// (a main effect may also carry ModelAttr_RandomEffect where random effects are allowed).
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -30,6 +31,8 @@ public:
     bool remove(int idx, QString& err);
     bool get(int idx, DoeDesignModel& out, QString& err) const;
     void clear();
+    // Lets a main effect carry ModelAttr_RandomEffect (the fit model's list does).
+    void allowRandomEffects(bool on) { m_randomEffects = on; }
 
     int size() const { return static_cast<int>(m_terms.size()); }
     int interceptIndex() const { return m_interceptIndex; }
@@ -47,6 +50,7 @@ private:
     std::vector<std::unique_ptr<DoeDesignModel>> m_terms;
     QHash<QString, int> m_keyCounts;
     int m_interceptIndex = -1;
+    bool m_randomEffects = false;
 };
 
 }  // namespace doeBussiness

@@ -6,11 +6,15 @@
 #include <QString>
 #include <QVector>
 
+#include <memory>
+
 #include "DoeDesignRecords.h"
 #include "DoeMonteCarloTable.h"
 #include "plan_core_global.h"
 
 namespace doeBussiness {
+
+struct DoeMixedModelState;
 
 class PLAN_CORE_EXPORT DoeRegressionData
 {
@@ -53,11 +57,14 @@ struct PLAN_CORE_EXPORT DoeRegressionAnalysisData
 {
     DoeRegressionData regression;
     QVector<DoeMonteCarloTable> monteCarloTables;
+    // REML fits of the slots whose model has a random effect, by slot.
+    QMap<int, std::shared_ptr<const DoeMixedModelState>> mixedFits;
 
     void clear()
     {
         regression.clear();
         monteCarloTables.clear();
+        mixedFits.clear();
     }
 };
 

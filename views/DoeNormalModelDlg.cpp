@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QIntValidator>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalBlocker>
 
@@ -63,6 +64,8 @@ void DoeNormalModelDlg::initUI()
     m_rsmEffectAction = m_attributesMenu->addAction(tr("Response Surface Effect"));
     m_rsmEffectAction->setCheckable(true);
     m_rsmEffectAction->setChecked(false);
+    m_randomEffectAction = m_attributesMenu->addAction(tr("Random Effect"));
+    m_randomEffectAction->setCheckable(true);
     m_ui->pushButton_attributes->setMenu(m_attributesMenu);
     m_transformMenu = new QMenu(m_ui->pushButton_transform);
     m_ui->pushButton_transform->setMenu(m_transformMenu);
@@ -82,6 +85,12 @@ void DoeNormalModelDlg::initUI()
     m_severalResponses = new QCheckBox(tr("Several Responses"), m_ui->groupBox_4);
     m_severalResponses->setObjectName(QStringLiteral("checkBox_several_y"));
     m_ui->verticalLayout_roles->addWidget(m_severalResponses);
+    m_mixedModelNote = new QLabel(
+        tr("Stepwise is not offered for models with a random effect: they are fitted by REML."), this);
+    m_mixedModelNote->setObjectName("label_mixed_model_note");
+    m_mixedModelNote->setWordWrap(true);
+    m_mixedModelNote->hide();
+    m_ui->gridLayout_3->addWidget(m_mixedModelNote, m_ui->gridLayout_3->rowCount(), 0, 1, -1);
 }
 
 QListWidgetItem* DoeNormalModelDlg::newItem(const QString& text) const
@@ -149,6 +158,8 @@ void DoeNormalModelDlg::initConnection()
     connect(m_rsmAction, SIGNAL(triggered(bool)), this, SLOT(slotMacroRSM()));
     connect(m_attributesMenu, SIGNAL(aboutToShow()), this, SLOT(slotMenuAttributeRSMAboutToShow()));
     connect(m_rsmEffectAction, SIGNAL(triggered(bool)), this, SLOT(slotAttributeRSM()));
+    connect(m_attributesMenu, SIGNAL(aboutToShow()), this, SLOT(slotMenuAttributeRandomAboutToShow()));
+    connect(m_randomEffectAction, SIGNAL(triggered(bool)), this, SLOT(slotAttributeRandom()));
     connect(m_ui->listWidget_x, SIGNAL(itemSelectionChanged()), this, SLOT(updateModelControls()));
     connect(m_ui->listWidget_model, SIGNAL(itemSelectionChanged()), this, SLOT(updateModelControls()));
     updateModelControls();
@@ -179,8 +190,11 @@ void DoeNormalModelDlg::refreshModelList()
         QString text = model.algebraShowStr();
         if (model.attributes & kRsmContinuous)
             text += QStringLiteral(" & RS");
+        if (model.attributes & ModelAttr_RandomEffect)
+            text += QStringLiteral(" & Random");
         m_ui->listWidget_model->addItem(newItem(text));
     }
+    updateMixedModelNote();
 }
 
 void DoeNormalModelDlg::refreshFactorList()
@@ -196,6 +210,7 @@ void DoeNormalModelDlg::refreshFactorList()
             && model.terms.first() != QLatin1String("Intercept"))
             m_ui->listWidget_effect->addItem(newItem(model.algebraShowStr()));
     }
+    updateMixedModelNote();
 }
 
 QStringList DoeNormalModelDlg::selectedColumns() const

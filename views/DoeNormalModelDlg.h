@@ -8,6 +8,7 @@
 
 class QAction;
 class QCheckBox;
+class QLabel;
 class QMenu;
 class QListWidgetItem;
 
@@ -56,6 +57,9 @@ private slots:
     void slotMacroFullFactorial();
     void slotMacroFactorialToDegree();
     void updateModelControls();
+    // Random effects: the attribute toggle and its check mark.
+    void slotAttributeRandom();
+    void slotMenuAttributeRandomAboutToShow();
 
 private:
     QCheckBox* m_severalResponses = nullptr;
@@ -72,6 +76,8 @@ private:
     // Appends the terms whose adds succeed; duplicates are skipped without a message.
     void addTermsQuietly(const QList<QStringList>& terms);
     void showModelGroup();
+    // With a random effect listed the fit is a REML mixed model: stepwise is not offered.
+    void updateMixedModelNote();
 
     Ui::doe_normal_model_dlg* m_ui = nullptr;
     doeBussiness::DoeBussinessApi* m_api = nullptr;
@@ -81,6 +87,8 @@ private:
     QAction* m_degreeFactorialAction = nullptr;
     QMenu* m_attributesMenu = nullptr;
     QAction* m_rsmEffectAction = nullptr;
+    QAction* m_randomEffectAction = nullptr;
+    QLabel* m_mixedModelNote = nullptr;
     QMenu* m_transformMenu = nullptr;
     bool m_flag = false;
     int m_resultView = 0;

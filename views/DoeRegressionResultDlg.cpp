@@ -153,31 +153,35 @@ void DoeRegressionResultDlg::buildTables()
     }
     m_form->verticalLayout_result->addWidget(fit);
 
-    // Analysis of Variance
-    m_form->verticalLayout_result->addWidget(new QLabel("Analysis of Variance", this));
-    QTableWidget* anova = report::makeTable(4, 5, this);
-    anova->setMinimumHeight(140);
-    anova->setMaximumWidth(1250);
-    const QStringList heads = {"Source", "DF", "Sum of Squares", "Mean Square", "F Ratio"};
-    for (int c = 0; c < 5; ++c)
-        anova->setItem(0, c, header(heads[c]));
-    anova->setItem(1, 0, label("Model"));
-    anova->setItem(2, 0, label("Error"));
-    anova->setItem(3, 0, label("C. Total"));
-    anova->setItem(1, 1, item(QString::number(modelDF)));
-    anova->setItem(1, 2, item(number(modelSS)));
-    anova->setItem(1, 3, item(number(modelSS / modelDF)));
-    anova->setItem(1, 4, item(number(fRatio)));
-    anova->setItem(2, 1, item(QString::number(errorDF)));
-    anova->setItem(2, 2, item(number(errorSS)));
-    anova->setItem(2, 3, item(number(errorSS / errorDF)));
-    anova->setItem(2, 4, header("Prob > F"));
-    anova->setItem(3, 1, item(QString::number(modelDF + errorDF)));
-    anova->setItem(3, 2, item(number(modelSS + errorSS)));
-    anova->setItem(3, 3, item(QString()));
-    anova->setItem(3, 4, item(number(probF)));
-    m_form->verticalLayout_result->addWidget(anova);
-    buildLackOfFitTable();
+    // Analysis of Variance; a mixed model shows its REML variance components in its place.
+    QTableWidget* anova = buildVarianceComponentsTable();
+    if (!anova) {
+        m_form->verticalLayout_result->addWidget(new QLabel("Analysis of Variance", this));
+        anova = report::makeTable(4, 5, this);
+        anova->setMinimumHeight(140);
+        anova->setMaximumWidth(1250);
+        const QStringList heads = {"Source", "DF", "Sum of Squares", "Mean Square", "F Ratio"};
+        for (int c = 0; c < 5; ++c)
+            anova->setItem(0, c, header(heads[c]));
+        anova->setItem(1, 0, label("Model"));
+        anova->setItem(2, 0, label("Error"));
+        anova->setItem(3, 0, label("C. Total"));
+        anova->setItem(1, 1, item(QString::number(modelDF)));
+        anova->setItem(1, 2, item(number(modelSS)));
+        anova->setItem(1, 3, item(number(modelSS / modelDF)));
+        anova->setItem(1, 4, item(number(fRatio)));
+        anova->setItem(2, 1, item(QString::number(errorDF)));
+        anova->setItem(2, 2, item(number(errorSS)));
+        anova->setItem(2, 3, item(number(errorSS / errorDF)));
+        anova->setItem(2, 4, header("Prob > F"));
+        anova->setItem(3, 1, item(QString::number(modelDF + errorDF)));
+        anova->setItem(3, 2, item(number(modelSS + errorSS)));
+        anova->setItem(3, 3, item(QString()));
+        anova->setItem(3, 4, item(number(probF)));
+        m_form->verticalLayout_result->addWidget(anova);
+    }
+    if (!m_mixedModel)
+        buildLackOfFitTable();
     buildEffectTestsTable();
 
     // Parameter Estimates

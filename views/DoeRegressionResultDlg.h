@@ -116,6 +116,8 @@ private:
     void buildLackOfFitTable();
     // Whole-term tests of the fit, between the analysis of variance and the estimates.
     void buildEffectTestsTable();
+    // The variance components of a REML fit (null when the fit has no random effect).
+    QTableWidget* buildVarianceComponentsTable();
     void buildResidualPlot();
     void fillCodedNote();
     void updatePredictionLabel();
@@ -174,6 +176,7 @@ private:
     QCustomPlot* m_residualPlot = nullptr;
     QTableWidget* m_lackOfFitTable = nullptr;
     QTableWidget* m_effectTestsTable = nullptr;
+    bool m_mixedModel = false;  // the fit is a REML mixed model
     QLabel* m_codedNote = nullptr;
     QLabel* m_predictionLabel = nullptr;
     QWidget* m_profilerContainer = nullptr;
