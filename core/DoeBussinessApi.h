@@ -320,8 +320,8 @@ public:
     // ---- end of augmenting the design table ----
 
     // ---- several responses: joint desirability and joint Monte Carlo ----
-    // Off by default, and the response list then holds one response. On, setModelResponseList
-    // stores every new name; switching it off keeps the first listed response only.
+    // On by default: setModelResponseList stores every new name. Off, the response list holds one
+    // response; switching it off keeps the first listed response only.
     void setFitModel_SeveralResponses(bool on);
     bool getFitModel_SeveralResponses() const;
     // The desirability function a fitted response starts with: the goal, limits and importance

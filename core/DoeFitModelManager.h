@@ -87,7 +87,7 @@ private:
     DoeModelList m_models;
     QList<QString> m_responseList;
     QList<QString> m_factorList;
-    bool m_severalResponses = false;
+    bool m_severalResponses = true;
 };
 
 }  // namespace doeBussiness

@@ -135,22 +135,23 @@ TEST_F(FitModel, WithoutInterceptIndicesAreListPositions)
     EXPECT_EQ(m.algebraShowStr(), QStringLiteral("A"));
 }
 
-TEST_F(FitModel, ResponseListHoldsAtMostOneResponse)
+TEST_F(FitModel, ResponseListStoresEachNewName)
 {
     QString err;
     ASSERT_TRUE(api.setModelResponseList({"Y", "Y2"}, err));
-    EXPECT_EQ(responses(), QList<QString>{"Y"});
-    ASSERT_TRUE(api.setModelResponseList({"Y2"}, err));
-    EXPECT_EQ(responses(), QList<QString>{"Y"});
+    EXPECT_EQ(responses(), (QList<QString>{"Y", "Y2"}));
+    ASSERT_TRUE(api.setModelResponseList({"Y2"}, err));  // no duplicates
+    EXPECT_EQ(responses(), (QList<QString>{"Y", "Y2"}));
     EXPECT_FALSE(api.setModelResponseList({"Y2", "nope"}, err));
     EXPECT_FALSE(api.setModelResponseList({QString()}, err));
     EXPECT_EQ(err, QStringLiteral("Invalid Y\nInvalid Y\n"));
-    EXPECT_EQ(responses(), QList<QString>{"Y"});
+    EXPECT_EQ(responses(), (QList<QString>{"Y", "Y2"}));
 
     err.clear();
     EXPECT_TRUE(api.removeResponseListSingleData(QStringLiteral("absent"), err));
     EXPECT_FALSE(api.removeResponseListSingleData(QString(QChar(0xFFFF)), err));
     EXPECT_EQ(err, QStringLiteral("Invalid Value\n"));
+    ASSERT_TRUE(api.removeResponseListSingleData(QStringLiteral("Y2"), err));
     ASSERT_TRUE(api.removeResponseListSingleData(QStringLiteral("Y"), err));
     EXPECT_TRUE(responses().isEmpty());
     ASSERT_TRUE(api.setModelResponseList({"Y2"}, err));

@@ -314,7 +314,8 @@ TEST(JointDesirabilityPreparation, SeveralResponsesKeepTheFittableOnes)
     const QVector<QStringList> rows{{"1", "2", "3", "x"}, {"2", "3", "5", "4"}, {"3", "5", "7", "y"},
                                     {"4", "6", "9", "1"}};
     ASSERT_TRUE(analysis_test::loadTable(api, dir, {"A", "Y1", "Y2", "Bad"}, rows, err));
-    // Without the switch the list still holds one response.
+    // Switched off, the list holds one response.
+    api.setFitModel_SeveralResponses(false);
     ASSERT_TRUE(api.setModelResponseList({"Y1", "Y2"}, err));
     QList<QString> listed;
     api.getModelResponseList(listed);
