@@ -100,6 +100,19 @@ bool hasSquare(const DoeDesignFactor& f)
     return f.role == Continuous || (f.role == DiscreteNumeric && f.values.size() > 2);
 }
 
+// The two-level "Block" factor (old runs 1, new runs 2) and its main effect in the model.
+void addBlockFactor(DoeFactorStore& factors, DoeModelList& models, const QString& name)
+{
+    DoeDesignFactor block;
+    block.name = name;
+    block.role = Categorical;
+    block.values = QStringList { QStringLiteral("1"), QStringLiteral("2") };
+    factors.append(block);
+    DoeDesignModel term(QStringList { name });
+    QString ignored;
+    models.add(term, ignored);
+}
+
 } // namespace
 
 bool DoeCustomDesignManager::loadFactorsFromTable(const DoeTableManager& table, QString& err)
@@ -253,14 +266,7 @@ bool DoeCustomDesignManager::augmentTable(doeFunc::DoeFunctionManager* engine,
         blockName = QStringLiteral("Block");
         for (int i = 2; m_factors.contains(blockName) || table.columnIndex(blockName) >= 0; ++i)
             blockName = QStringLiteral("Block%1").arg(i);
-        DoeDesignFactor block;
-        block.name = blockName;
-        block.role = Categorical;
-        block.values = QStringList { QStringLiteral("1"), QStringLiteral("2") };
-        m_factors.append(block);
-        DoeDesignModel term(QStringList { blockName });
-        QString ignored;
-        m_models.add(term, ignored);
+        addBlockFactor(m_factors, m_models, blockName);
     }
 
     const int runs = oldRuns + addRuns;
@@ -482,14 +488,7 @@ bool DoeCustomDesignManager::foldOverTable(const DoeTableManager& table, const Q
     custom->refreshAllColumns();
     m_customTable = custom;
     if (addBlock && !m_factors.contains(blockName)) {
-        DoeDesignFactor block;
-        block.name = blockName;
-        block.role = Categorical;
-        block.values = QStringList { QStringLiteral("1"), QStringLiteral("2") };
-        m_factors.append(block);
-        DoeDesignModel term(QStringList { blockName });
-        QString ignored;
-        m_models.add(term, ignored);
+        addBlockFactor(m_factors, m_models, blockName);
     }
 
     out.clear();

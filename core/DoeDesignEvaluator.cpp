@@ -483,6 +483,23 @@ void correlations(const Eigen::MatrixXd& X, const QStringList& parameters, DoeDe
     }
 }
 
+// Factors of the table's columns and the parameters of the terms, for a table with runs.
+bool prepareTerms(const QVector<DoeDesignTableColumInfo>& columns, const QVector<QVector<QString>>& rows,
+                  const QList<DoeDesignModel>& terms, std::vector<RegionFactor>& factors,
+                  std::vector<int>& columnOf, DoeDesignEvaluation& out, std::vector<Param>& params,
+                  std::vector<std::vector<int>>& termParams, QString& err)
+{
+    if (!buildFactors(columns, factors, columnOf)) {
+        err += QStringLiteral("Factor error\n");
+        return false;
+    }
+    if (rows.isEmpty()) {
+        err += QStringLiteral("No data\n");
+        return false;
+    }
+    return expandTerms(terms, factors, out, params, termParams, err);
+}
+
 }  // namespace
 
 bool checkEvaluationSetting(const DoeDesignEvaluationSetting& s, QString& err)
@@ -506,18 +523,10 @@ bool evaluateDesign(const QVector<DoeDesignTableColumInfo>& columns, const QVect
 {
     std::vector<RegionFactor> factors;
     std::vector<int> columnOf;
-    if (!buildFactors(columns, factors, columnOf)) {
-        err += QStringLiteral("Factor error\n");
-        return false;
-    }
-    if (rows.isEmpty()) {
-        err += QStringLiteral("No data\n");
-        return false;
-    }
     DoeDesignEvaluation out;
     std::vector<Param> allParams;
     std::vector<std::vector<int>> termParams;
-    if (!expandTerms(terms, factors, out, allParams, termParams, err))
+    if (!prepareTerms(columns, rows, terms, factors, columnOf, out, allParams, termParams, err))
         return false;
 
     const Eigen::Index n = rows.size();
@@ -673,18 +682,10 @@ bool designModelMatrix(const QVector<DoeDesignTableColumInfo>& columns, const QV
 {
     std::vector<RegionFactor> factors;
     std::vector<int> columnOf;
-    if (!buildFactors(columns, factors, columnOf)) {
-        err += QStringLiteral("Factor error\n");
-        return false;
-    }
-    if (rows.isEmpty()) {
-        err += QStringLiteral("No data\n");
-        return false;
-    }
     DoeDesignEvaluation expanded;
     std::vector<Param> params;
     std::vector<std::vector<int>> termParams;
-    if (!expandTerms(terms, factors, expanded, params, termParams, err))
+    if (!prepareTerms(columns, rows, terms, factors, columnOf, expanded, params, termParams, err))
         return false;
     possible.fill(false, static_cast<int>(params.size()));
     for (size_t t = 0; t < termParams.size(); ++t)

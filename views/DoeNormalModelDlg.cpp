@@ -372,17 +372,19 @@ void DoeNormalModelDlg::slotAttributeRSM()
     updateModelControls();
 }
 
+bool DoeNormalModelDlg::currentTermHasAttribute(int attribute) const
+{
+    const int row = m_ui->listWidget_model->currentRow();
+    if (!m_api || row < 0)
+        return false;
+    DoeDesignModel model;
+    QString message;
+    return m_api->getModelDataByIdxForFitModel(row, model, message) && (model.attributes & attribute);
+}
+
 void DoeNormalModelDlg::slotMenuAttributeRSMAboutToShow()
 {
-    bool checked = false;
-    const int row = m_ui->listWidget_model->currentRow();
-    if (m_api && row >= 0) {
-        DoeDesignModel model;
-        QString message;
-        if (m_api->getModelDataByIdxForFitModel(row, model, message))
-            checked = model.attributes & kRsmContinuous;
-    }
-    m_rsmEffectAction->setChecked(checked);
+    m_rsmEffectAction->setChecked(currentTermHasAttribute(kRsmContinuous));
 }
 
 void DoeNormalModelDlg::onComboboxPersonalityChanged()

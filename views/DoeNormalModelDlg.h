@@ -62,6 +62,8 @@ private slots:
     void slotMenuAttributeRandomAboutToShow();
 
 private:
+    // Whether the current model term carries the attribute bit.
+    bool currentTermHasAttribute(int attribute) const;
     QCheckBox* m_severalResponses = nullptr;
     void refreshResponseList();
     void refreshModelList();

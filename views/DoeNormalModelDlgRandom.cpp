@@ -41,15 +41,7 @@ void DoeNormalModelDlg::slotAttributeRandom()
 
 void DoeNormalModelDlg::slotMenuAttributeRandomAboutToShow()
 {
-    bool checked = false;
-    const int row = m_ui->listWidget_model->currentRow();
-    if (m_api && row >= 0) {
-        DoeDesignModel model;
-        QString message;
-        if (m_api->getModelDataByIdxForFitModel(row, model, message))
-            checked = model.attributes & ModelAttr_RandomEffect;
-    }
-    m_randomEffectAction->setChecked(checked);
+    m_randomEffectAction->setChecked(currentTermHasAttribute(ModelAttr_RandomEffect));
 }
 
 void DoeNormalModelDlg::updateMixedModelNote()
