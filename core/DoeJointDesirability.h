@@ -24,7 +24,7 @@ struct PLAN_CORE_EXPORT DoeDesirabilitySpec
     double importance = 1.0;
 };
 
-// Responses and desirabilities at one setting: per spec, the prediction with its confidence and
+// Responses and desirabilities at one setting: per response function, the prediction with its confidence and
 // prediction bounds (alpha 0.05) and its d; overall is D.
 struct PLAN_CORE_EXPORT DoeJointPoint
 {
@@ -32,8 +32,8 @@ struct PLAN_CORE_EXPORT DoeJointPoint
     double overall = std::numeric_limits<double>::quiet_NaN();
 };
 
-// Profiles along each factor: grid[c] the factor's values, the per-spec curves indexed
-// [spec][factor][point], overall[c] the curve of D.
+// Profiles along each factor: grid[c] the factor's values, the per-response curves indexed
+// [function][factor][point], overall[c] the curve of D.
 struct PLAN_CORE_EXPORT DoeJointProfiles
 {
     QVector<QVector<double>> grid;
@@ -41,7 +41,7 @@ struct PLAN_CORE_EXPORT DoeJointProfiles
     QVector<QVector<double>> overall;
 };
 
-// Desirability of y under the spec, in [0, 1]; NaN for a non-finite y.
+// Desirability of y under the response's function, in [0, 1]; NaN for a non-finite y.
 PLAN_CORE_EXPORT double individualDesirability(const DoeDesirabilitySpec& spec, double y);
 
 // D = (prod d_i^w_i)^(1 / sum w_i) over the entries with w_i > 0; NaN when no weight is positive

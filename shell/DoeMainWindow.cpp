@@ -171,12 +171,8 @@ void DoeMainWindow::slotAugmentDesign()
                                                           QStringLiteral("CSV (*.csv);;All files (*)"));
         if (path.isEmpty())
             return;
-        m_bussinessApi->clearTableAndRegressionData();
-        QString message;
-        if (!m_bussinessApi->loadDoeTableByPath(path, message)) {
-            QMessageBox::warning(this, QStringLiteral("warning"), message);
+        if (!loadTableFile(path))
             return;
-        }
     }
     DoeTableDlg dlg(m_bussinessApi, this);
     dlg.initDoeTableData();
@@ -184,18 +180,24 @@ void DoeMainWindow::slotAugmentDesign()
         dlg.exec();
 }
 
+bool DoeMainWindow::loadTableFile(const QString& path)
+{
+    m_bussinessApi->clearTableAndRegressionData();
+    QString message;
+    if (m_bussinessApi->loadDoeTableByPath(path, message))
+        return true;
+    QMessageBox::warning(this, QStringLiteral("warning"), message);
+    return false;
+}
+
 void DoeMainWindow::openTableFile(const QString& path)
 {
     if (!m_bussinessApi)
         return;
-    m_bussinessApi->clearTableAndRegressionData();
     // A file that cannot be read is reported and opens nothing: an empty table dialog would
     // look as if the file had been read.
-    QString message;
-    if (!m_bussinessApi->loadDoeTableByPath(path, message)) {
-        QMessageBox::warning(this, QStringLiteral("warning"), message);
+    if (!loadTableFile(path))
         return;
-    }
     DoeTableDlg dlg(m_bussinessApi, this);
     dlg.initDoeTableData();
     dlg.exec();

@@ -41,6 +41,8 @@ private slots:
     void slotHelpAbout();
 
 private:
+    // Clears the table and loads the file; false, with the message shown, when it cannot be read.
+    bool loadTableFile(const QString& path);
     QMenu* m_doeMenu = nullptr;
     QMenu* m_analyzeMenu = nullptr;
     QMenu* m_helpMenu = nullptr;
