@@ -4,6 +4,7 @@
 #include "orvex_rng.h"
 
 #include <Eigen/Cholesky>
+#include <Eigen/LU>
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +12,9 @@
 namespace orvex {
 
 namespace {
+
+// Row changes of a saturated design's inverse held back before they are folded in at once.
+constexpr int kSquareBlock = 32;
 
 // Steps of each scan of a cubed coordinate (first over [-1, 1], then around the best point).
 constexpr int kCubicScan = 40;
@@ -260,6 +264,34 @@ void Search::invertFromFactor(int block)
 
 void Search::coordinatePasses(bool grid, int maxPasses)
 {
+    if (squareApplies() && squareRefresh()) {
+        // The updates of X^-1 drift slowly: a fresh factorisation every few passes bounds it.
+        constexpr int kRefreshEvery = 8;
+        bool ok = true;
+        for (int pass = 0; pass < maxPasses && ok; ++pass) {
+            addWork(static_cast<double>(n_) * (P_ * static_cast<double>(P_) + 12.0 * F_ * P_));
+            const double before = score_;
+            for (int i = 0; i < n_; ++i) {
+                if (stopNow())
+                    break;
+                squareImproveRun(i, grid);
+            }
+            const bool done = aborted_ || !(score_ - before > 1e-8);
+            if (done)
+                break;
+            if ((pass + 1) % kRefreshEvery == 0)
+                ok = squareRefresh();
+        }
+        // Back to the ridge-regularised form that every other start and the polish score by;
+        // a design that turned singular to rounding carries on in that form.
+        refresh();
+        if (ok)
+            return;
+    }
+    // A fresh factorisation every few passes, and before the search moves on, bounds the drift
+    // of the updates.
+    constexpr int kRefreshEvery = 4;
+    bool fresh = true;
     for (int pass = 0; pass < maxPasses; ++pass) {
         addWork(static_cast<double>(n_) * (P_ * static_cast<double>(P_) + 12.0 * F_ * P_));
         const double before = score_;
@@ -268,17 +300,182 @@ void Search::coordinatePasses(bool grid, int maxPasses)
                 return;
             improveRun(i, grid);
         }
-        // A fresh factorisation after each pass bounds the drift of the updates.
-        refresh();
-        if (!(score_ - before > 1e-8))
+        const bool converged = !(score_ - before > 1e-8);
+        fresh = converged || (pass + 1) % kRefreshEvery == 0;
+        if (fresh)
+            refresh();
+        if (converged)
             break;
     }
+    if (!fresh)
+        refresh();
+}
+
+bool Search::squareApplies() const
+{
+    return n_ == P_ && !I() && !s_.fixedCells && P_ > 0 && s_.prior.maxCoeff() == s_.prior.minCoeff()
+        && s_.prior[0] <= 1e-6;
+}
+
+bool Search::squareRefresh()
+{
+    const Eigen::PartialPivLU<Eigen::MatrixXd> lu{Eigen::MatrixXd(X_)};
+    const auto pivots = lu.matrixLU().diagonal().cwiseAbs();
+    // A pivot far below the rows' own scale means X is singular to rounding.
+    if (!(pivots.minCoeff() > 1e-12 * std::max(1.0, pivots.maxCoeff())))
+        return false;
+    logdet_ = 2.0 * pivots.array().log().sum();
+    if (!std::isfinite(logdet_))
+        return false;
+    Y_ = lu.inverse();
+    U_.resize(P_, kSquareBlock);
+    R_.resize(P_, kSquareBlock);
+    k_ = 0;
+    score_ = logdet_;
+    return true;
+}
+
+void Search::squareImproveRun(int i, bool grid)
+{
+    // det(X with row i = g) / det(X) = g'u for u the column i of X^-1: maximise (g'u)^2.
+    u_ = Y_.col(i);
+    if (k_ > 0)
+        u_.noalias() -= U_.leftCols(k_) * R_.row(i).head(k_).transpose();
+    g_ = X_.row(i).transpose();
+    double rho = 1.0;  // g'u of the row as it now stands
+    double* coord = &coords_[static_cast<size_t>(i) * F_];
+    s_.columns(coord, cols_.data());
+    bool changed = false;
+    for (int f = 0; f < F_; ++f) {
+        const auto& T = s_.touches[f];
+        const int s = static_cast<int>(T.size());
+        if (s == 0 || s_.fixed(f))
+            continue;
+        idx_.resize(s);
+        ak_.resize(s);
+        gS_.resize(s);
+        h_.resize(s);
+        double base = rho;  // rho without the touched entries
+        for (int j = 0; j < s; ++j) {
+            idx_[j] = T[j].param;
+            double a = 1.0;
+            for (int o = 0; o < T[j].nothers; ++o)
+                a *= cols_[s_.otherCols[T[j].others + o]];
+            ak_[j] = a;
+            gS_[j] = g_[idx_[j]];
+            base -= gS_[j] * u_[idx_[j]];
+        }
+        const Factor& fac = s_.m.factor(f);
+        const bool cubic = s_.cubic[f] != 0;
+        const double current = rho * rho;
+        double best = current, bestRho = rho, bestCoord = coord[f];
+        // rho for candidate touched entries h_.
+        auto rhoOf = [&] {
+            double r = base;
+            for (int j = 0; j < s; ++j)
+                r += h_[j] * u_[idx_[j]];
+            return r;
+        };
+        auto consider = [&](double t, double r) {
+            if (r * r > best) {
+                best = r * r;
+                bestRho = r;
+                bestCoord = t;
+            }
+        };
+        if (fac.kind == FactorKind::Continuous && !cubic) {
+            // rho(t) = base + beta t + gamma t^2; its square is the quartic to maximise.
+            double beta = 0.0, gamma = 0.0;
+            for (int j = 0; j < s; ++j)
+                (T[j].power == 1 ? beta : gamma) += ak_[j] * u_[idx_[j]];
+            auto rhoAt = [&](double t) { return base + (beta + gamma * t) * t; };
+            if (grid || s_.twoLevel[f]) {
+                for (double t : {-1.0, 0.0, 1.0})
+                    if (!(t == 0.0 && s_.twoLevel[f]))
+                        consider(t, rhoAt(t));
+            } else {
+                const double c[5] = {base * base, 2.0 * base * beta, beta * beta + 2.0 * base * gamma,
+                                     2.0 * beta * gamma, gamma * gamma};
+                double v = 0.0;
+                const double t = maximiseQuartic(c, &v);
+                consider(t, rhoAt(t));
+            }
+        } else if (cubic) {
+            auto tryT = [&](double t) {
+                for (int j = 0; j < s; ++j)
+                    h_[j] = ak_[j] * power(t, T[j].power);
+                consider(t, rhoOf());
+            };
+            for (double t : kCubicCandidates)
+                tryT(t);
+            if (!grid) {
+                double half = 1.0, centre = 0.0;
+                for (int round = 0; round < 3; ++round) {
+                    for (int k = 0; k <= kCubicScan; ++k) {
+                        const double t = centre - half + 2.0 * half * k / kCubicScan;
+                        if (t >= -1.0 && t <= 1.0)
+                            tryT(t);
+                    }
+                    centre = bestCoord;
+                    half *= 4.0 / kCubicScan;
+                }
+            }
+        } else {
+            const int currentLevel = static_cast<int>(coord[f]);
+            for (int l = 0; l < fac.levelCount(); ++l) {
+                if (l == currentLevel)
+                    continue;
+                for (int j = 0; j < s; ++j)
+                    h_[j] = ak_[j] * power(s_.levelCode(f, l, T[j].col), T[j].power);
+                consider(l, rhoOf());
+            }
+        }
+        if (bestCoord == coord[f] || !(best > current * (1.0 + 1e-10)))
+            continue;
+        for (int j = 0; j < s; ++j) {
+            const double u = fac.kind == FactorKind::Continuous
+                ? power(bestCoord, T[j].power)
+                : power(s_.levelCode(f, static_cast<int>(bestCoord), T[j].col), T[j].power);
+            g_[idx_[j]] = ak_[j] * u;
+        }
+        rho = bestRho;
+        coord[f] = bestCoord;
+        s_.columns(coord, cols_.data());
+        changed = true;
+    }
+    if (!changed)
+        return;
+    // X^-1 after the row change d = g - g_old: X^-1 - u (d'X^-1) / (1 + d'u), and 1 + d'u = rho.
+    // d is sparse when few factors moved.
+    nz_.clear();
+    for (int p = 0; p < P_; ++p)
+        if (g_[p] != X_(i, p))
+            nz_.push_back(p);
+    ur_.setZero(P_);
+    Ud_.setZero(k_);
+    for (int p : nz_) {
+        const double d = g_[p] - X_(i, p);
+        ur_.noalias() += d * Y_.row(p).transpose();
+        if (k_ > 0)
+            Ud_.noalias() += d * U_.row(p).head(k_).transpose();
+    }
+    if (k_ > 0)
+        ur_.noalias() -= R_.leftCols(k_) * Ud_;
+    U_.col(k_) = u_ / rho;
+    R_.col(k_) = ur_;
+    if (++k_ == kSquareBlock) {
+        Y_.noalias() -= U_ * R_.transpose();
+        k_ = 0;
+    }
+    logdet_ += 2.0 * std::log(std::abs(rho));
+    score_ = logdet_;
+    X_.row(i) = g_.transpose();
 }
 
 bool Search::removeRun(int i)
 {
     g_ = X_.row(i).transpose();
-    a_.noalias() = V_.selfadjointView<Eigen::Lower>() * g_;
+    a_.noalias() = V_ * g_;
     d_ = g_.dot(a_);
     if (!(1.0 - d_ > 0.0))
         return false;

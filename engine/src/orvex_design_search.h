@@ -55,6 +55,14 @@ private:
     void invertFromFactor(int block);
     void coordinatePasses(bool grid, int maxPasses);
 
+    // A saturated design (n = p, D-optimality, the same small ridge on every parameter) is
+    // searched through X^-1 itself: det(X) is linear in each run's row, so a coordinate is scored
+    // from the touched entries of one column of X^-1 and the inverse changes once per changed run.
+    bool squareApplies() const;
+    // Factorises X; false when it is singular (the V-form search then carries on).
+    bool squareRefresh();
+    void squareImproveRun(int i, bool grid);
+
     // Removes run i from the information: a = V f, d = f'V f, c = 1 / (1 - d), and for
     // I-optimality b = W f, fb = f'b. Then z = V_ f and y = W_ f. False when the run cannot be
     // removed (it never happens with a positive prior, but rounding may say otherwise).
@@ -97,6 +105,13 @@ private:
     RowMatrix X_;
     Eigen::MatrixXd V_, W_;
     Eigen::MatrixXd A_, L_;  // refresh's workspace: X'X + prior and its factor, L^-1
+    // X^-1 of a saturated design as Y - U R' (the first k columns of U and R): the updates of
+    // the changed runs wait there and are folded into Y a block at a time.
+    RowMatrix Y_;
+    Eigen::MatrixXd U_, R_;
+    int k_ = 0;
+    std::vector<int> nz_;
+    Eigen::VectorXd u_, ur_, Ud_;
     double logdet_ = 0.0, trace_ = 0.0, score_ = 0.0;
     std::vector<double> coords_, cols_;
     double work_ = 0.0;
