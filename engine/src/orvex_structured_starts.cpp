@@ -119,8 +119,35 @@ Eigen::MatrixXi paley2(const Field& f)
     return H;
 }
 
+// Williamson's construction from four symmetric circulant +-1 matrices A, B, C, D of order m
+// with A^2 + B^2 + C^2 + D^2 = 4m I; the first rows for m = 23 (order 92, which neither Paley
+// construction nor doubling reaches) were found by a search over the symmetric sequences.
+Eigen::MatrixXi williamson(const char* const rows[4], int m)
+{
+    Eigen::MatrixXi blocks[4];
+    for (int b = 0; b < 4; ++b) {
+        blocks[b].resize(m, m);
+        for (int i = 0; i < m; ++i)
+            for (int j = 0; j < m; ++j)
+                blocks[b](i, j) = rows[b][(j - i + m) % m] == '+' ? 1 : -1;
+    }
+    const Eigen::MatrixXi &A = blocks[0], &B = blocks[1], &C = blocks[2], &D = blocks[3];
+    Eigen::MatrixXi H(4 * m, 4 * m);
+    H << A, B, C, D, -B, A, -D, C, -C, D, A, -B, -D, -C, B, A;
+    return H;
+}
+
+const char* const kWilliamson23[4] = {
+    "+--++-+-+-++++-+-+-++--",
+    "+++---++--++++--++---++",
+    "+--+-+-++++++++++-+-+--",
+    "-++-++---++++++---++-++",
+};
+
 Eigen::MatrixXi construct(int n)
 {
+    if (n == 92)
+        return williamson(kWilliamson23, 23);
     if (n == 1)
         return Eigen::MatrixXi::Ones(1, 1);
     if (n == 2 || n % 4 != 0) {

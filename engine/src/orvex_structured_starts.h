@@ -17,7 +17,8 @@ namespace orvex {
 // when none of the constructions applies. Powers of two: Sylvester, column j the product of the
 // base columns in the bits of j. Otherwise Paley I (n - 1 = q = 3 mod 4) or Paley II
 // (n / 2 - 1 = q = 1 mod 4) for q a prime or the square of a prime, and doubling of a smaller
-// order. Every multiple of four up to 100 but 92 is covered.
+// order; Williamson matrices for 92 (and doubling carries it to 184). Every multiple of four up
+// to 100 is covered.
 Eigen::MatrixXi hadamard(int n);
 
 // Columns (masks over the m base factors, as in the Sylvester order above) of the minimum
