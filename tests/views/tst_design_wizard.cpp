@@ -97,7 +97,7 @@ TEST_F(WizardFixture, OpensOnFreshDataWithDefaults)
     EXPECT_EQ(tree->topLevelItem(5)->text(0), "Make Table");
     EXPECT_EQ(tree->topLevelItem(0)->flags(), Qt::ItemIsSelectable);
     EXPECT_TRUE(tree->topLevelItem(0)->isSelected());
-    EXPECT_TRUE(child<QLineEdit>(&dlg, "lineEdit_start_number")->isHidden());
+    EXPECT_FALSE(child<QLineEdit>(&dlg, "lineEdit_start_number")->isHidden());
     EXPECT_FALSE(child<QSpinBox>(&dlg, "spinBox_center_num")->isHidden());
     EXPECT_EQ(child<QSpinBox>(&dlg, "spinBox_user")->maximum(), 1000000);  // the engine's largest design
 }
