@@ -113,13 +113,34 @@ void addBlockFactor(DoeFactorStore& factors, DoeModelList& models, const QString
     models.add(term, ignored);
 }
 
+// A file keeps no column roles: a column with an empty run cannot be a factor of the runs made,
+// and one named as a response of the current design is that response.
+bool readFromFileAsResponse(const DoeTableManager& table, int column, const DoeResponseStore& known)
+{
+    if (known.names().contains(table.columns().at(column).name))
+        return true;
+    for (const QVector<QString>& row : table.rows())
+        if (row.value(column).isEmpty())
+            return true;
+    return false;
+}
+
 } // namespace
 
 bool DoeCustomDesignManager::loadFactorsFromTable(const DoeTableManager& table, QString& err)
 {
     DoeFactorStore factors;
     DoeResponseStore responses;
-    for (const DoeDesignTableColumInfo& c : table.columns()) {
+    const QVector<DoeDesignTableColumInfo>& columns = table.columns();
+    for (int k = 0; k < columns.size(); ++k) {
+        const DoeDesignTableColumInfo& c = columns.at(k);
+        if (c.isFactor && c.loadedFromFile && readFromFileAsResponse(table, k, m_responses)) {
+            DoeDesignResponse r;
+            if (!m_responses.find(c.name, r))
+                r.name = c.name;
+            responses.append(r);
+            continue;
+        }
         if (!c.isFactor) {
             DoeDesignResponse r;
             r.name = c.name;

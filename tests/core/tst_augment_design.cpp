@@ -259,3 +259,27 @@ TEST(AugmentDesign, FoldOver)
         }
     }
 }
+
+// A table read from a file keeps no column roles: a column with runs still to be measured, or
+// named as a response of the design, is kept as a response and not designed for.
+TEST(AugmentDesign, FileColumnsWithEmptyRunsOrResponseNamesStayResponses)
+{
+    QTemporaryDir dir;
+    DoeBussinessApi api;
+    QString err;
+    DoeDesignResponse known;
+    ASSERT_TRUE(api.addResponseData(Maximize, known, err));
+    ASSERT_TRUE(loadCsv(api, dir,
+        QStringLiteral("X1,X2,Pending,%1\n-1,-1,,1\n1,-1,2,2\n-1,1,,3\n1,1,4,4\n").arg(known.name)));
+    ASSERT_TRUE(api.prepareAugmentDesign(err)) << err.toStdString();
+    QList<QString> factors, responses;
+    api.getFactorDataNameList(factors);
+    api.getResponseDataNameList(responses);
+    EXPECT_EQ(factors, (QList<QString> { "X1", "X2" }));
+    EXPECT_EQ(responses, (QList<QString> { "Pending", known.name }));
+    ASSERT_TRUE(api.augmentDesign(2, false, err)) << err.toStdString();
+    const Rows rows = tableRows(api);
+    ASSERT_EQ(rows.size(), 6);
+    EXPECT_EQ(rows[1][2], "2");
+    EXPECT_TRUE(rows[5][2].isEmpty() && rows[5][3].isEmpty());
+}
