@@ -154,8 +154,11 @@ std::vector<double> aliasOptimalSearch(const Model& model, const DesignTerms& te
             necessary.params.push_back(terms.params[k]);
             necessary.necessary.push_back(1);
         }
+    // The D-optimal reference fills the first part of the progress, the exchanges the rest.
+    constexpr double kReferenceShare = 0.6;
     DesignSearchOptions plain = options;
     plain.aliasOptimal = false;
+    plain.progressTo = options.progressFrom + kReferenceShare * (options.progressTo - options.progressFrom);
     const std::vector<double> reference = searchDesign(model, necessary, n, seed, plain);
     if (reference.empty())
         return {};
@@ -184,14 +187,16 @@ std::vector<double> aliasOptimalSearch(const Model& model, const DesignTerms& te
 
     std::vector<double> best;
     Merit bestMerit;
-    for (auto& start : starts) {
+    for (size_t k = 0; k < starts.size(); ++k) {
         if (options.cancel && options.cancel->load())
             break;
-        const Merit m = exchange(sp, n, start, floor, options.cancel);
+        const Merit m = exchange(sp, n, starts[k], floor, options.cancel);
         if (best.empty() || betterMerit(m, bestMerit, floor)) {
             bestMerit = m;
-            best = start;
+            best = starts[k];
         }
+        reportProgress(options.progress, plain.progressTo
+                           + (options.progressTo - plain.progressTo) * (k + 1.0) / starts.size());
     }
     if (best.empty())
         return {};

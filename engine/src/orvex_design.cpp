@@ -21,17 +21,6 @@ namespace orvex {
 
 namespace {
 
-// Reports a fraction of the work done, never moving backwards.
-void reportProgress(std::atomic<double>* progress, double fraction)
-{
-    if (!progress)
-        return;
-    fraction = std::min(1.0, std::max(0.0, fraction));
-    double cur = progress->load();
-    while (fraction > cur && !progress->compare_exchange_weak(cur, fraction)) {
-    }
-}
-
 // Runs fn on `threads` threads (the caller's among them) and waits for all. A thread that cannot
 // be started leaves its share to the others; the first exception of a worker is rethrown here.
 template <class Fn>
@@ -141,8 +130,14 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
     std::atomic<bool>* cancel = options.cancel;
     auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
 
-    // Share of the progress bar taken by the polish.
+    // Shares of the progress bar taken by the polish and by the kicks after it.
     const double polishShare = grid.C.rows() > 0 ? 0.1 : 0.0;
+    const double kickShare = polishShare;
+    const double startsShare = 1.0 - polishShare - kickShare;
+    auto report = [&options](double fraction) {
+        reportProgress(options.progress,
+                       options.progressFrom + fraction * (options.progressTo - options.progressFrom));
+    };
     const double passWork = static_cast<double>(n) * sp.P * (sp.P + 12.0 * sp.F);
 
     std::vector<StartResult> results(maxStarts);
@@ -172,7 +167,7 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
             double cur = liveWork.load();
             while (!liveWork.compare_exchange_weak(cur, cur + w)) {
             }
-            reportProgress(options.progress, (1.0 - polishShare) * startsProgress());
+            report(startsShare * startsProgress());
         };
         for (;;) {
             const int s = next.fetch_add(1);
@@ -232,7 +227,7 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
         return {};
     std::vector<double> best = results[order.front()].coords;
     double bestScore = results[order.front()].score;
-    reportProgress(options.progress, 1.0 - polishShare);
+    report(startsShare);
 
     if (grid.C.rows() > 0 && !cancelled()) {
         std::vector<StartResult> polished(order.size());
@@ -245,7 +240,7 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
                 return;
             polished[j] = {true, score, search.coords()};
             const double done = (jobsDone.fetch_add(1) + 1.0) / jobs;
-            reportProgress(options.progress, 1.0 - polishShare + polishShare * done);
+            report(startsShare + polishShare * done);
         });
         for (const StartResult& r : polished)
             if (r.done && r.score > bestScore) {
@@ -255,7 +250,9 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
         // Kicks from the best design while the grid is small enough to polish what they find.
         const double before = bestScore;
         bestScore = iterateSearch(sp, n, seed, threads, options.maxPasses, kWorkBudget, 25, cancelled,
-                                  best, bestScore);
+                                  best, bestScore, [&](double done) {
+                                      report(startsShare + polishShare + kickShare * done);
+                                  });
         Search search(sp, n);
         search.stop = cancelled;
         search.setCoords(best);
@@ -266,6 +263,16 @@ std::vector<double> runSearch(const Space& sp, int n, std::uint64_t seed,
 }
 
 }  // namespace
+
+void reportProgress(std::atomic<double>* progress, double fraction)
+{
+    if (!progress)
+        return;
+    fraction = std::min(1.0, std::max(0.0, fraction));
+    double cur = progress->load();
+    while (fraction > cur && !progress->compare_exchange_weak(cur, fraction)) {
+    }
+}
 
 std::vector<double> searchDesign(const Model& model, int n, std::uint64_t seed,
                                  const DesignSearchOptions& options)

@@ -43,6 +43,7 @@ struct DesignSearchOptions {
     int threads = 0;         // worker threads for the starts; 0: the hardware's count
     Criterion criterion = Criterion::D;
     std::atomic<double>* progress = nullptr;  // written with the fraction of the work done
+    double progressFrom = 0.0, progressTo = 1.0;  // the part of the progress this search fills
     std::atomic<bool>* cancel = nullptr;      // polled; true stops the search
     double tau = 1.0;                         // prior SD of the scaled If Possible coefficients
     // With If Possible parameters: least alias sum of squares of the Necessary parameters on
@@ -51,6 +52,9 @@ struct DesignSearchOptions {
     bool structuredStarts = true;  // orthogonal-array starts beside the random ones
     const FixedCells* fixed = nullptr;        // cells the search keeps (augmenting a design)
 };
+
+// Reports a fraction of the work done (clamped to [0, 1]), never moving backwards; null: nothing.
+void reportProgress(std::atomic<double>* progress, double fraction);
 
 // n runs, n * factorCount doubles in run units (continuous in their own units, levels as
 // indices). A continuous factor that no parameter squares only takes its low or high value.

@@ -28,7 +28,8 @@ void kick(const Space& sp, int n, Rng& rng, std::vector<double>& coords)
 
 double iterateSearch(const Space& sp, int n, std::uint64_t seed, int threads, int maxPasses,
                      double workBudget, int patience, const std::function<bool()>& cancelled,
-                     std::vector<double>& best, double bestScore)
+                     std::vector<double>& best, double bestScore,
+                     const std::function<void(double)>& progress)
 {
     double work = 0.0;
     int idle = 0;
@@ -42,14 +43,15 @@ double iterateSearch(const Space& sp, int n, std::uint64_t seed, int threads, in
                 Search search(sp, n);
                 search.stop = cancelled;
                 for (int j; (j = next.fetch_add(1)) < kBatch;) {
-                Rng rng(seed ^ (0x9E3779B97F4A7C15ull * static_cast<std::uint64_t>(batch * kBatch + j + 1)));
-                kick(sp, n, rng, designs[j]);
-                search.setCoords(designs[j]);
-                const double workBefore = search.work();
-                scores[j] = search.optimise(maxPasses);
-                works[j] = search.work() - workBefore;
-                done[j] = !search.aborted();
-                designs[j] = search.coords();
+                    Rng rng(seed
+                            ^ (0x9E3779B97F4A7C15ull * static_cast<std::uint64_t>(batch * kBatch + j + 1)));
+                    kick(sp, n, rng, designs[j]);
+                    search.setCoords(designs[j]);
+                    const double workBefore = search.work();
+                    scores[j] = search.optimise(maxPasses);
+                    works[j] = search.work() - workBefore;
+                    done[j] = !search.aborted();
+                    designs[j] = search.coords();
                 }
             } catch (...) {
                 next.store(kBatch);  // out of memory: the kicks not done count as failed
@@ -67,8 +69,11 @@ double iterateSearch(const Space& sp, int n, std::uint64_t seed, int threads, in
         for (auto& t : pool)
             t.join();
         int winner = -1;
-        for (int j = 0; j < kBatch; ++j) {
+        for (int j = 0; j < kBatch; ++j)
             work += works[j];
+        if (progress)  // the search ends on its budget or on its patience, whichever comes first
+            progress(std::min(1.0, std::max(work / workBudget, (idle + 1.0) / patience)));
+        for (int j = 0; j < kBatch; ++j) {
             if (done[j] && scores[j] > bestScore + 1e-9 * (1.0 + std::abs(bestScore))
                 && (winner < 0 || scores[j] > scores[winner]))
                 winner = j;

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <new>
 
@@ -135,5 +136,38 @@ TEST(EngineSearch, IOptimalCoordinatesConvergeAndBeatTheRoundedDesign)
             v = keep;
         }
         EXPECT_GT(bestMove, found * (1.0L - 1e-7L)) << "a single coordinate still gains";
+    }
+}
+
+// A search given a part of the progress bar fills exactly that part: the random starts, the
+// polish and the kicks of a two-level screening design, and the alias-optimal search with its
+// D-optimal reference.
+TEST(EngineSearch, ProgressFillsTheGivenPart)
+{
+    for (const bool alias : {false, true}) {
+        SCOPED_TRACE(alias ? "alias optimal" : "Bayesian D");
+        std::vector<orvex::Factor> fs(6);
+        for (auto& f : fs) {
+            f.low = -1;
+            f.high = 1;
+        }
+        orvex::Model m;
+        ASSERT_TRUE(m.build(fs));
+        std::vector<int> powers;
+        std::vector<char> necessary;
+        surface(6, false, powers, necessary);
+        powers.resize(powers.size() - 36);  // no squares
+        necessary.resize(necessary.size() - 6);
+        for (size_t t = 6; t < necessary.size(); ++t)
+            necessary[t] = 0;  // two-factor products If Possible
+        const orvex::DesignTerms terms = orvex::expandTerms(m, powers, necessary);
+        std::atomic<double> progress{0.0};
+        orvex::DesignSearchOptions options;
+        options.aliasOptimal = alias;
+        options.progress = &progress;
+        options.progressFrom = 0.25;
+        options.progressTo = 0.5;
+        ASSERT_EQ(orvex::searchDesign(m, terms, 16, 1, options).size(), 16u * 6u);
+        EXPECT_EQ(progress.load(), 0.5);
     }
 }
