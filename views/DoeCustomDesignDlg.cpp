@@ -124,8 +124,8 @@ void DoeCustomDesignDlg::initAliasOptimalBox()
             continue;
         int row = 0, column = 0, rowSpan = 0, columnSpan = 0;  // the criterion's cell
         grid->getItemPosition(at, &row, &column, &rowSpan, &columnSpan);
-        // Under the criterion's box: the page is too narrow for a third column.
-        grid->addWidget(m_aliasOptimal, grid->rowCount(), column);
+        // Beside the criterion's box, on its row.
+        grid->addWidget(m_aliasOptimal, row, column + 1);
         return;
     }
     if (holder->layout())
