@@ -19,6 +19,27 @@ constexpr int kSquareBlock = 32;
 // Steps of each scan of a cubed coordinate (first over [-1, 1], then around the best point).
 constexpr int kCubicScan = 40;
 
+// Scores a cubed coordinate's candidates through tryT(t): the candidate points, then (off the
+// grid) a coarse scan of [-1, 1] and two finer ones around the best point so far (`best`).
+template <class Try>
+void scanCubic(bool grid, const double& best, Try tryT)
+{
+    for (double t : kCubicCandidates)
+        tryT(t);
+    if (grid)
+        return;
+    double half = 1.0, centre = 0.0;
+    for (int round = 0; round < 3; ++round) {
+        for (int k = 0; k <= kCubicScan; ++k) {
+            const double t = centre - half + 2.0 * half * k / kCubicScan;
+            if (t >= -1.0 && t <= 1.0)
+                tryT(t);
+        }
+        centre = best;
+        half *= 4.0 / kCubicScan;
+    }
+}
+
 double evalQuartic(const double* c, double t)
 {
     return (((c[4] * t + c[3]) * t + c[2]) * t + c[1]) * t + c[0];
@@ -311,6 +332,31 @@ void Search::coordinatePasses(bool grid, int maxPasses)
         refresh();
 }
 
+void Search::touchedEntries(int f)
+{
+    const auto& T = s_.touches[f];
+    const int s = static_cast<int>(T.size());
+    idx_.resize(s);
+    ak_.resize(s);
+    gS_.resize(s);
+    h_.resize(s);
+    for (int j = 0; j < s; ++j) {
+        idx_[j] = T[j].param;
+        double a = 1.0;
+        for (int o = 0; o < T[j].nothers; ++o)
+            a *= cols_[s_.otherCols[T[j].others + o]];
+        ak_[j] = a;
+        gS_[j] = g_[idx_[j]];
+    }
+}
+
+double Search::factorPart(int f, double value, const Touch& t) const
+{
+    return s_.m.factor(f).kind == FactorKind::Continuous
+        ? power(value, t.power)
+        : power(s_.levelCode(f, static_cast<int>(value), t.col), t.power);
+}
+
 bool Search::squareApplies() const
 {
     return n_ == P_ && !I() && !s_.fixedCells && P_ > 0 && s_.prior.maxCoeff() == s_.prior.minCoeff()
@@ -351,20 +397,10 @@ void Search::squareImproveRun(int i, bool grid)
         const int s = static_cast<int>(T.size());
         if (s == 0 || s_.fixed(f))
             continue;
-        idx_.resize(s);
-        ak_.resize(s);
-        gS_.resize(s);
-        h_.resize(s);
+        touchedEntries(f);
         double base = rho;  // rho without the touched entries
-        for (int j = 0; j < s; ++j) {
-            idx_[j] = T[j].param;
-            double a = 1.0;
-            for (int o = 0; o < T[j].nothers; ++o)
-                a *= cols_[s_.otherCols[T[j].others + o]];
-            ak_[j] = a;
-            gS_[j] = g_[idx_[j]];
+        for (int j = 0; j < s; ++j)
             base -= gS_[j] * u_[idx_[j]];
-        }
         const Factor& fac = s_.m.factor(f);
         const bool cubic = s_.cubic[f] != 0;
         const double current = rho * rho;
@@ -406,20 +442,7 @@ void Search::squareImproveRun(int i, bool grid)
                     h_[j] = ak_[j] * power(t, T[j].power);
                 consider(t, rhoOf());
             };
-            for (double t : kCubicCandidates)
-                tryT(t);
-            if (!grid) {
-                double half = 1.0, centre = 0.0;
-                for (int round = 0; round < 3; ++round) {
-                    for (int k = 0; k <= kCubicScan; ++k) {
-                        const double t = centre - half + 2.0 * half * k / kCubicScan;
-                        if (t >= -1.0 && t <= 1.0)
-                            tryT(t);
-                    }
-                    centre = bestCoord;
-                    half *= 4.0 / kCubicScan;
-                }
-            }
+            scanCubic(grid, bestCoord, tryT);
         } else {
             const int currentLevel = static_cast<int>(coord[f]);
             for (int l = 0; l < fac.levelCount(); ++l) {
@@ -432,12 +455,8 @@ void Search::squareImproveRun(int i, bool grid)
         }
         if (bestCoord == coord[f] || !(best > current * (1.0 + 1e-10)))
             continue;
-        for (int j = 0; j < s; ++j) {
-            const double u = fac.kind == FactorKind::Continuous
-                ? power(bestCoord, T[j].power)
-                : power(s_.levelCode(f, static_cast<int>(bestCoord), T[j].col), T[j].power);
-            g_[idx_[j]] = ak_[j] * u;
-        }
+        for (int j = 0; j < s; ++j)
+            g_[idx_[j]] = ak_[j] * factorPart(f, bestCoord, T[j]);
         rho = bestRho;
         coord[f] = bestCoord;
         s_.columns(coord, cols_.data());
@@ -539,18 +558,7 @@ bool Search::improveCoordinate(double* coord, int f, bool grid)
     const int s = static_cast<int>(T.size());
     if (s == 0 || s_.fixed(f))
         return false;
-    idx_.resize(s);
-    ak_.resize(s);
-    gS_.resize(s);
-    h_.resize(s);
-    for (int j = 0; j < s; ++j) {
-        idx_[j] = T[j].param;
-        double a = 1.0;
-        for (int o = 0; o < T[j].nothers; ++o)
-            a *= cols_[s_.otherCols[T[j].others + o]];
-        ak_[j] = a;
-        gS_[j] = g_[idx_[j]];
-    }
+    touchedEntries(f);
     const Factor& fac = s_.m.factor(f);
     const bool cubic = s_.cubic[f] != 0;
     const bool continuous = fac.kind == FactorKind::Continuous && !cubic;
@@ -610,22 +618,7 @@ bool Search::improveCoordinate(double* coord, int f, bool grid)
                 bestCoord = t;
             }
         };
-        for (double t : kCubicCandidates)
-            consider(t);
-        if (!grid) {
-            // A coarse scan, then two finer ones around the best point so far.
-            double half = 1.0;
-            double centre = 0.0;
-            for (int round = 0; round < 3; ++round) {
-                for (int k = 0; k <= kCubicScan; ++k) {
-                    const double t = centre - half + 2.0 * half * k / kCubicScan;
-                    if (t >= -1.0 && t <= 1.0)
-                        consider(t);
-                }
-                centre = bestCoord;
-                half *= 4.0 / kCubicScan;
-            }
-        }
+        scanCubic(grid, bestCoord, consider);
     } else {
         const int L = fac.levelCount();
         const int currentLevel = static_cast<int>(coord[f]);
@@ -644,12 +637,8 @@ bool Search::improveCoordinate(double* coord, int f, bool grid)
     if (bestCoord == coord[f] || !better(best, current))
         return false;
     // Accept: the touched entries become h; carry z = V_ g and y = W_ g along.
-    for (int j = 0; j < s; ++j) {
-        const double u = fac.kind == FactorKind::Continuous
-            ? power(bestCoord, T[j].power)
-            : power(s_.levelCode(f, static_cast<int>(bestCoord), T[j].col), T[j].power);
-        h_[j] = ak_[j] * u - gS_[j];  // the change
-    }
+    for (int j = 0; j < s; ++j)
+        h_[j] = ak_[j] * factorPart(f, bestCoord, T[j]) - gS_[j];  // the change
     double ad = 0.0, bd = 0.0;
     for (int j = 0; j < s; ++j) {
         ad += a_[idx_[j]] * h_[j];

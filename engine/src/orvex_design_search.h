@@ -63,6 +63,13 @@ private:
     bool squareRefresh();
     void squareImproveRun(int i, bool grid);
 
+    // Indices (idx_), the other factors' part (ak_) and current values (gS_) of the row entries
+    // that factor f's coordinate moves, for the current run's columns.
+    void touchedEntries(int f);
+    // Factor f's own part of a touched entry at a coordinate value (a level index for a level
+    // factor).
+    double factorPart(int f, double value, const Touch& t) const;
+
     // Removes run i from the information: a = V f, d = f'V f, c = 1 / (1 - d), and for
     // I-optimality b = W f, fb = f'b. Then z = V_ f and y = W_ f. False when the run cannot be
     // removed (it never happens with a positive prior, but rounding may say otherwise).

@@ -3,6 +3,7 @@
 #define ENGINE_TEST_UTIL_H
 
 #include "orvex.h"
+#include "orvex_model.h"
 
 #include <cmath>
 #include <fstream>
@@ -42,6 +43,17 @@ inline std::vector<std::vector<double>> readCsv(const std::string& name)
         rows.push_back(row);
     }
     return rows;
+}
+
+// k continuous factors on [-1, 1].
+inline std::vector<orvex::Factor> cubeFactors(int k)
+{
+    std::vector<orvex::Factor> fs(static_cast<size_t>(k));
+    for (auto& f : fs) {
+        f.low = -1.0;
+        f.high = 1.0;
+    }
+    return fs;
 }
 
 inline void addCategorical(void* h, const char* name, const std::vector<std::string>& levels)

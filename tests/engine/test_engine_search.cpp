@@ -103,13 +103,8 @@ TEST(EngineSearch, IOptimalCoordinatesConvergeAndBeatTheRoundedDesign)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<orvex::Factor> fs(c.factors);
-        for (auto& f : fs) {
-            f.low = -1;
-            f.high = 1;
-        }
         orvex::Model m;
-        ASSERT_TRUE(m.build(fs));
+        ASSERT_TRUE(m.build(cubeFactors(c.factors)));
         std::vector<int> powers;
         std::vector<char> necessary;
         surface(c.factors, c.squaresNecessary, powers, necessary);
@@ -146,13 +141,8 @@ TEST(EngineSearch, ProgressFillsTheGivenPart)
 {
     for (const bool alias : {false, true}) {
         SCOPED_TRACE(alias ? "alias optimal" : "Bayesian D");
-        std::vector<orvex::Factor> fs(6);
-        for (auto& f : fs) {
-            f.low = -1;
-            f.high = 1;
-        }
         orvex::Model m;
-        ASSERT_TRUE(m.build(fs));
+        ASSERT_TRUE(m.build(cubeFactors(6)));
         std::vector<int> powers;
         std::vector<char> necessary;
         surface(6, false, powers, necessary);

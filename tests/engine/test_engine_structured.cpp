@@ -132,13 +132,8 @@ TEST(SearchEffort, DesignsDoNotDependOnTheThreadCount)
         bool interactionsOnly;
     } rows[] = {{3, 12, 150, false}, {6, 30, 0, true}};
     for (const auto& r : rows) {
-        std::vector<orvex::Factor> factors(r.factors);
-        for (auto& f : factors) {
-            f.low = -1.0;
-            f.high = 1.0;
-        }
         orvex::Model model;
-        ASSERT_TRUE(model.build(factors));
+        ASSERT_TRUE(model.build(cubeFactors(r.factors)));
         std::vector<int> powers;
         std::vector<char> necessary;
         for (int a = 0; a < r.factors; ++a)
