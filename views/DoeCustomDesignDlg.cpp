@@ -544,6 +544,8 @@ void DoeCustomDesignDlg::makeDesign()
         m_evaluation->setNotice(tr("Search cancelled: this is the best design found before it stopped."));
     else if (cancelled && !made)
         showWarningBox(this, message.isEmpty() ? tr("Search cancelled: no design was made.\n") : message);
+    else if (!made && !message.isEmpty())
+        showWarningBox(this, message);  // a refused search says why instead of leaving the page empty
 }
 
 void DoeCustomDesignDlg::onComboBoxRunOrderChanged()

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QTest>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -83,6 +84,15 @@ inline std::shared_ptr<BoxRecord> answerNextBox(QMessageBox::StandardButton butt
     }, 5000, except, [](QWidget* w) { return qobject_cast<QMessageBox*>(w) != nullptr; },
        [weak] { return !weak.expired(); });
     return rec;
+}
+
+// A left click on widget w through its top-level window's event path, as a user's click arrives.
+inline void clickInWindow(QWidget* w)
+{
+    QWidget* window = w->window();
+    QCoreApplication::processEvents();
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      w->mapTo(window, w->rect().center()));
 }
 
 // The action at `path` ("Categorical/3 Level") in a menu and its sub-menus, or null.

@@ -680,3 +680,26 @@ TEST(BusyRun, ProgressDialogShowsProgressAndCancels)
     EXPECT_FALSE(runWithProgressDialog(&parent, "Making design...", [&] { ran = true; }, {}, {}));
     EXPECT_TRUE(ran);
 }
+
+// A search the facade refuses says why: a continuous factor without a range is reported in the
+// warning box when Make Design is pressed, instead of an empty design page.
+TEST_F(WizardFixture, RefusedDesignSearchShowsTheFacadeMessage)
+{
+    addContinuous(2);
+    DoeDesignFactor f;
+    QString msg;
+    ASSERT_TRUE(api.getFactorDataByName("X1", f, msg));
+    f.values = QStringList{"5", "5"};
+    ASSERT_TRUE(api.setFactorData("X1", f, msg)) << msg.toStdString();
+    DoeCustomDesignDlg dlg(&api, nullptr);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    auto* next = child<QPushButton>(&dlg, "pushButton_next");
+    for (int page = 0; page < 3; ++page)
+        clickInWindow(next);
+    const auto box = answerNextBox();
+    clickInWindow(child<QPushButton>(&dlg, "pushButton"));  // Make Design
+    EXPECT_TRUE(box->seen);
+    EXPECT_EQ(box->title, "warning");
+    EXPECT_EQ(box->text, "Factor X1 has no range\n");
+}
