@@ -3,7 +3,9 @@
 // two-level design.
 #include <Eigen/QR>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 
 #include "DoeCommon.h"
 #include "DoeCustomDesignManager.h"
@@ -396,6 +398,12 @@ bool DoeCustomDesignManager::augmentTable(doeFunc::DoeFunctionManager* engine,
         if (addBlock)
             row.insert(blockColumn, r < oldRuns ? QStringLiteral("1") : QStringLiteral("2"));
         outRows.append(std::move(row));
+    }
+    // The runs still to be made come in random order when the design's run order is Random, as
+    // a made table's do; the runs already made keep their place.
+    if (m_after.runOrder == 1) {
+        std::mt19937 generator(std::random_device {}());
+        std::shuffle(outRows.begin() + oldRuns, outRows.end(), generator);
     }
 
     // The custom-design table holds the design's factor columns, for the evaluation.

@@ -283,3 +283,30 @@ TEST(AugmentDesign, FileColumnsWithEmptyRunsOrResponseNamesStayResponses)
     EXPECT_EQ(rows[1][2], "2");
     EXPECT_TRUE(rows[5][2].isEmpty() && rows[5][3].isEmpty());
 }
+
+// The new runs follow the design's run order: Keep gives them as searched, Random the same runs
+// in another order; the runs already made stay first either way.
+TEST(AugmentDesign, NewRunsFollowTheRunOrder)
+{
+    Rows byOrder[2];
+    for (int order : { 0, 1 }) {
+        DoeBussinessApi api;
+        makeFractionTable(api);
+        QString err;
+        DoeDesignAfterSetting after;
+        after.runOrder = order;
+        ASSERT_TRUE(api.setDoeDesignAfterSetting(after, err));
+        ASSERT_TRUE(api.prepareAugmentDesign(err)) << err.toStdString();
+        api.genModelForCustomDesign_RSM();
+        ASSERT_TRUE(api.augmentDesign(12, false, err)) << err.toStdString();
+        byOrder[order] = tableRows(api);
+        ASSERT_EQ(byOrder[order].size(), 16);
+        for (int r = 0; r < 4; ++r)
+            EXPECT_EQ(byOrder[order][r].mid(0, 3), kFraction[r].mid(0, 3)) << "run " << r;
+    }
+    Rows kept = byOrder[0].mid(4), shuffled = byOrder[1].mid(4);
+    EXPECT_NE(kept, shuffled);  // 12 runs: the same order by chance is below 1 in 10^6
+    std::sort(kept.begin(), kept.end());
+    std::sort(shuffled.begin(), shuffled.end());
+    EXPECT_EQ(kept, shuffled);
+}
