@@ -149,8 +149,14 @@ private:
     bool passDesignModel(doeFunc::DoeFunctionManager* engine, QString& err) const;
     // Feeds the factors to the engine's default slot; `fed` receives them in feeding order.
     bool feedFactors(doeFunc::DoeFunctionManager* engine, QList<DoeDesignFactor>* fed, QString& err) const;
-    // Appends the making setting's center points and replicated runs to the generated table.
-    bool addRunsToDesign(const QList<DoeDesignFactor>& fed, QString& err);
+    // Appends the making setting's center points (but the `centresSearched` the search held) and
+    // replicated runs to the generated table.
+    bool addRunsToDesign(const QList<DoeDesignFactor>& fed, int centresSearched, QString& err);
+    // The number of centre points the search keeps fixed among its runs (0: they are added after
+    // it), and feeding them to the engine as rows runs .. runs + count - 1.
+    int centresInSearch(doeFunc::DoeFunctionManager* engine, int runs) const;
+    bool feedCentrePoints(doeFunc::DoeFunctionManager* engine, const QList<DoeDesignFactor>& fed, int runs,
+                          int count) const;
 
     struct GenerationSnapshot
     {

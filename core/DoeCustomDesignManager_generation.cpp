@@ -209,10 +209,15 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
                    .arg(kMaxDesignRuns);
         return false;
     }
-    if (!checkSearchMemory(engine, runs, err) || !passRunStructure(engine, runs, err))
+    const int centres = centresInSearch(engine, runs);
+    if (!checkSearchMemory(engine, runs + centres, err) || !passRunStructure(engine, runs, err))
         return false;
-    engine->generateDoeTable(runs, kDefaultSlot);
-    const int rowsToRead = runs > 0 ? runs : 1;
+    engine->generateDoeTable(runs + centres, kDefaultSlot);
+    if (!feedCentrePoints(engine, fed, runs, centres)) {
+        err += QStringLiteral("Data error\n");
+        return false;
+    }
+    const int rowsToRead = runs > 0 ? runs + centres : 1;
 
     for (const DoeDesignFactor& factor : qAsConst(fed))
         m_customTable->addColumn(DoeDesignTableColumInfo(factor));
@@ -251,12 +256,41 @@ bool DoeCustomDesignManager::genDoeTableForCustomDesign(doeFunc::DoeFunctionMana
         m_customTable->addRow(std::move(cells));
     }
     addStructureColumns(engine, rowsToRead);
-    return addRunsToDesign(fed, err);
+    return addRunsToDesign(fed, centres, err);
 }
 
-bool DoeCustomDesignManager::addRunsToDesign(const QList<DoeDesignFactor>& fed, QString& err)
+int DoeCustomDesignManager::centresInSearch(doeFunc::DoeFunctionManager* engine, int runs) const
 {
-    if (m_making.centerPoints <= 0 && m_making.replicateRuns <= 0)
+    // Centre points join the search when the engine can keep runs fixed, so that the searched
+    // runs complement them; not with whole plots or blocks (they are refused there) nor for an
+    // alias-optimal design, whose exchange does not keep runs.
+    const QVector<int> changes = factorChanges();
+    const bool grouped = changes.contains(1) || changes.contains(2) || m_structure.blocks > 1;
+    if (runs < 1 || m_making.centerPoints <= 0 || grouped || m_aliasOptimal || !engine->canFixDesignRuns())
+        return 0;
+    return m_making.centerPoints;
+}
+
+bool DoeCustomDesignManager::feedCentrePoints(doeFunc::DoeFunctionManager* engine,
+                                              const QList<DoeDesignFactor>& fed, int runs, int count) const
+{
+    for (int c = 0; c < count; ++c) {
+        const QVector<QString> cells = centrePointCells(fed, c);
+        QVector<QString> values;  // the engine's values: continuous numbers, level indices
+        for (int k = 0; k < fed.size(); ++k)
+            values.append(fed.at(k).role == Continuous ? cells.at(k)
+                                                        : QString::number(fed.at(k).values.indexOf(cells.at(k))));
+        engine->setVFactorByLineIdx(values, runs + c, kDefaultSlot);
+        if (!engine->fixDesignRun(runs + c, QVector<bool>(), kDefaultSlot))
+            return false;
+    }
+    return true;
+}
+
+bool DoeCustomDesignManager::addRunsToDesign(const QList<DoeDesignFactor>& fed, int centresSearched, QString& err)
+{
+    const int centres = m_making.centerPoints - centresSearched;
+    if (centres <= 0 && m_making.replicateRuns <= 0)
         return true;
     // Added runs would need a plot or block of their own; the grouping columns have no room for one.
     for (const char* grouping : {"Whole Plots", "Whole-Whole Plots", "Block"}) {
@@ -277,7 +311,7 @@ bool DoeCustomDesignManager::addRunsToDesign(const QList<DoeDesignFactor>& fed, 
     designTermPowers(powers, necessary, hasSquare, ignored);
     const bool iOptimal = m_general.optimalityCriterion == 0 && hasSquare;
     if (!addCentreAndReplicateRuns(fed, m_customTable->columns(), rows, m_models.terms(), iOptimal,
-                                   m_making.centerPoints, m_making.replicateRuns, err)) {
+                                   centres, m_making.replicateRuns, err)) {
         m_customTable->clear();
         return false;
     }

@@ -233,3 +233,23 @@ TEST(DesignComparison, KeepsUpToThreeAndExportsThemBesideTheCurrent)
     api.getKeptDesignEvaluations(kept);
     EXPECT_TRUE(kept.isEmpty());
 }
+
+// Centre points are held in the search, so the searched runs complement them: with two centre
+// points each criterion's design beats the other's on its own figure (I: average variance,
+// D: D-efficiency), the centre points still last and at the centre.
+TEST(AddedRuns, CentrePointsTakePartInTheSearch)
+{
+    DoeDesignEvaluation byCriterion[2];
+    for (int criterion : {0, 1}) {
+        DoeBussinessApi api;
+        makeDesign(api, 10, 2, 0, true, criterion);
+        const QVector<QVector<QString>> rows = customRows(api);
+        ASSERT_EQ(rows.size(), 12);
+        for (int r = 10; r < 12; ++r)
+            EXPECT_EQ(rows.at(r), (QVector<QString>{"175", "0.5", "0"})) << r;
+        QString err;
+        ASSERT_TRUE(api.getDesignEvaluation(byCriterion[criterion], err)) << err.toStdString();
+    }
+    EXPECT_LT(byCriterion[0].averageVariance, byCriterion[1].averageVariance);
+    EXPECT_GT(byCriterion[1].dEfficiency, byCriterion[0].dEfficiency);
+}
