@@ -86,9 +86,10 @@ void DoeCustomDesignDlg::initUI()
 
     // The number of starts is offered: the stored default keeps the engine's own adaptive budget,
     // another number sets how many random starts the search makes.
-    const QString startsTip = tr("Random starts of the design search. With 9016 (the default) the "
+    const QString startsTip = tr("Random starts of the design search. With %1 (the default) the "
                                  "engine chooses the effort itself; another number sets the starts "
-                                 "(more starts: a better design for hard cases, in more time).");
+                                 "(more starts: a better design for hard cases, in more time).")
+                                  .arg(DoeDesignGeneralSetting().numberOfStarts);
     m_ui->lineEdit_start_number->setToolTip(startsTip);
     m_ui->label_3->setToolTip(startsTip);
     for (QWidget* w : {m_ui->pushButton_previous, m_ui->pushButton_next, m_ui->pushButton_ok, m_ui->pushButton_cancel})

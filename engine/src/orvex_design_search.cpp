@@ -449,7 +449,7 @@ void Search::squareImproveRun(int i, bool grid)
                 if (l == currentLevel)
                     continue;
                 for (int j = 0; j < s; ++j)
-                    h_[j] = ak_[j] * power(s_.levelCode(f, l, T[j].col), T[j].power);
+                    h_[j] = ak_[j] * factorPart(f, l, T[j]);
                 consider(l, rhoOf());
             }
         }
@@ -626,7 +626,7 @@ bool Search::improveCoordinate(double* coord, int f, bool grid)
             if (l == currentLevel)
                 continue;
             for (int j = 0; j < s; ++j)
-                h_[j] = ak_[j] * power(s_.levelCode(f, l, T[j].col), T[j].power);
+                h_[j] = ak_[j] * factorPart(f, l, T[j]);
             const double v = value(form(Q_, r_, C0_), I() ? form(QW_, rW_, CW0_) : 0.0);
             if (v > best) {
                 best = v;
